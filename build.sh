@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Set-up, build and run Fernhold on a Debian system.
+#
+#   ./build.sh run     install what is missing, build a release build, start fernhold
+#   ./build.sh test    install what is missing, build a test build with sanitizers,
+#                      run the whole test suite; the exit status is the suite's
+#
+# Further arguments after "run" go to fernhold.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+cd "$here"
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libcurl4-openssl-dev zlib1g-dev libsqlite3-dev
+    p7zip-full unzip
+    libgtest-dev googletest
+    python3 python3-pyftpdlib vsftpd
+)
+
+install_missing() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "build.sh: installing ${missing[*]}" >&2
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+case "${1:-}" in
+run)
+    shift
+    install_missing
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERNHOLD_TESTS=OFF
+    cmake --build build/release -j "$jobs"
+    exec build/release/src/app/fernhold "$@"
+    ;;
+test)
+    install_missing
+    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+        -DFERNHOLD_SANITIZE=ON -DFERNHOLD_WERROR=ON -DFERNHOLD_TESTS=ON
+    cmake --build build/test -j "$jobs"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp"
+    ctest --test-dir build/test --output-on-failure -j "$jobs"
+    ;;
+*)
+    echo "usage: ./build.sh run [FERNHOLD ARGUMENTS] | ./build.sh test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,57 @@
+#include "headless_ui.h"
+
+#include <QMutexLocker>
+
+#include <cstdio>
+
+namespace fernhold {
+
+namespace {
+
+// Message texts carry CR LF line breaks for the desktop; a terminal wants LF.
+QByteArray forTerminal(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text.toUtf8();
+}
+
+} // namespace
+
+void HeadlessUserInterface::showMessage(const QString& title, const QString& text,
+                                        MessageIcon /*icon*/, bool /*topmost*/)
+{
+    const QByteArray line = forTerminal(title + QStringLiteral(": ") + text);
+    QMutexLocker lock(&m_mutex);
+    std::fprintf(stderr, "%s\n", line.constData());
+    std::fflush(stderr);
+}
+
+bool HeadlessUserInterface::askYesNo(const QString& title, const QString& text,
+                                     MessageIcon /*icon*/, bool defaultYes)
+{
+    const bool answer = m_answerYes || defaultYes;
+    const QByteArray line = forTerminal(title + QStringLiteral(": ") + text);
+    QMutexLocker lock(&m_mutex);
+    std::fprintf(stderr, "%s\n-> %s\n", line.constData(), answer ? "yes" : "no");
+    std::fflush(stderr);
+    return answer;
+}
+
+void HeadlessUserInterface::showStatusLine(const QString& line)
+{
+    QMutexLocker lock(&m_mutex);
+    m_lastStatusLine = line;
+    if (m_verbose) {
+        std::fprintf(stderr, "%s\n", forTerminal(line).constData());
+        std::fflush(stderr);
+    }
+}
+
+QString HeadlessUserInterface::lastStatusLine() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastStatusLine;
+}
+
+} // namespace fernhold

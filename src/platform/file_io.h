@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace fernhold {
+
+// Replaces the file at `path` with `data` through a temporary file and a
+// rename, so readers see the old or the new content, never a mix. With
+// `privateMode` the file gets mode 0600. Gives 1 on success.
+[[nodiscard]] int WriteFileAtomically(const QString& path, const QByteArray& data,
+                                      bool privateMode);
+
+// The content of a regular file, at most `maxBytes` of it; no value when the
+// file is missing, unreadable or not a regular file.
+[[nodiscard]] std::optional<QByteArray> ReadFileCapped(const QString& path, qint64 maxBytes);
+
+} // namespace fernhold

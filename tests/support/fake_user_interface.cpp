@@ -1,0 +1,121 @@
+#include "fake_user_interface.h"
+
+#include <QMutexLocker>
+
+namespace fernhold::test {
+
+void FakeUserInterface::showMessage(const QString& title, const QString& text, MessageIcon icon,
+                                    bool /*topmost*/)
+{
+    QMutexLocker lock(&m_mutex);
+    m_messages.push_back({title, text, icon});
+}
+
+bool FakeUserInterface::askYesNo(const QString& title, const QString& text, MessageIcon icon,
+                                 bool defaultYes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_questions.push_back({title, text, icon});
+    if (m_answers.empty()) {
+        return defaultYes;
+    }
+    const bool answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+void FakeUserInterface::showStatusLine(const QString& line)
+{
+    QMutexLocker lock(&m_mutex);
+    m_statusLines.append(line);
+}
+
+void FakeUserInterface::showProgramStatus(int status, const QString& /*tooltip*/)
+{
+    QMutexLocker lock(&m_mutex);
+    m_programStatuses.push_back(status);
+}
+
+void FakeUserInterface::showStatusText(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_statusTexts.append(text);
+}
+
+QString FakeUserInterface::pickFolder(const QString& /*title*/, const QString& /*startFolder*/)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_folders.empty()) {
+        return {};
+    }
+    QString folder = m_folders.front();
+    m_folders.pop_front();
+    return folder;
+}
+
+void FakeUserInterface::setBusy(bool busy)
+{
+    QMutexLocker lock(&m_mutex);
+    m_busy = busy;
+}
+
+void FakeUserInterface::queueAnswer(bool yes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_answers.push_back(yes);
+}
+
+void FakeUserInterface::queueFolder(const QString& folder)
+{
+    QMutexLocker lock(&m_mutex);
+    m_folders.push_back(folder);
+}
+
+std::vector<FakeUserInterface::Message> FakeUserInterface::messages() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_messages;
+}
+
+std::vector<FakeUserInterface::Message> FakeUserInterface::questions() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_questions;
+}
+
+QStringList FakeUserInterface::statusLines() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_statusLines;
+}
+
+QStringList FakeUserInterface::statusTexts() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_statusTexts;
+}
+
+std::vector<int> FakeUserInterface::programStatuses() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_programStatuses;
+}
+
+bool FakeUserInterface::busy() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_busy;
+}
+
+bool FakeUserInterface::sawMessageContaining(const QString& part) const
+{
+    QMutexLocker lock(&m_mutex);
+    for (const Message& m : m_messages) {
+        if (m.text.contains(part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace fernhold::test

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "user_interface.h"
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+namespace fernhold::test {
+
+// A UserInterface that records every call and answers from a script, so a
+// test can check which messages logic showed and steer its questions.
+class FakeUserInterface : public UserInterface
+{
+public:
+    struct Message
+    {
+        QString title;
+        QString text;
+        MessageIcon icon;
+    };
+
+    void showMessage(const QString& title, const QString& text, MessageIcon icon,
+                     bool topmost = false) override;
+    [[nodiscard]] bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
+                                bool defaultYes) override;
+    void showStatusLine(const QString& line) override;
+    void showProgramStatus(int status, const QString& tooltip) override;
+    void showStatusText(const QString& text) override;
+    [[nodiscard]] QString pickFolder(const QString& title, const QString& startFolder) override;
+    void setBusy(bool busy) override;
+
+    // Script: answers for the next questions and folder picks, in order. An
+    // unscripted question takes its default button; an unscripted pick cancels.
+    void queueAnswer(bool yes);
+    void queueFolder(const QString& folder);
+
+    [[nodiscard]] std::vector<Message> messages() const;
+    [[nodiscard]] std::vector<Message> questions() const;
+    [[nodiscard]] QStringList statusLines() const;
+    [[nodiscard]] QStringList statusTexts() const;
+    [[nodiscard]] std::vector<int> programStatuses() const;
+    [[nodiscard]] bool busy() const;
+    // True when some message's text contains `part`.
+    [[nodiscard]] bool sawMessageContaining(const QString& part) const;
+
+private:
+    mutable QMutex m_mutex;
+    std::vector<Message> m_messages;
+    std::vector<Message> m_questions;
+    QStringList m_statusLines;
+    QStringList m_statusTexts;
+    std::vector<int> m_programStatuses;
+    std::deque<bool> m_answers;
+    std::deque<QString> m_folders;
+    bool m_busy = false;
+};
+
+} // namespace fernhold::test
