@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace fernhold {
+
+// Where logic takes "now" from, so tests can set the time exactly.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+
+    // The current local date and time.
+    [[nodiscard]] virtual QDateTime now() const = 0;
+
+    // Milliseconds of a monotonic clock that starts near zero at program start.
+    [[nodiscard]] virtual qint64 monotonicMs() const = 0;
+
+    // Seconds since 1970 of now().
+    [[nodiscard]] qint64 nowSeconds() const { return now().toSecsSinceEpoch(); }
+};
+
+class SystemClock final : public Clock
+{
+public:
+    SystemClock() { m_started.start(); }
+    [[nodiscard]] QDateTime now() const override { return QDateTime::currentDateTime(); }
+    [[nodiscard]] qint64 monotonicMs() const override { return m_started.elapsed(); }
+
+private:
+    QElapsedTimer m_started;
+};
+
+} // namespace fernhold

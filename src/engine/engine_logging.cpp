@@ -1,0 +1,3 @@
+#include "engine_logging.h"
+
+Q_LOGGING_CATEGORY(lcEngine, "fernhold.engine")
