@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDateTime>
+#include <QtGlobal>
 
 #include <atomic>
 #include <cstdint>
@@ -25,9 +25,9 @@ struct RunState
     Flag Ending{0};
     Flag CleanupAbort{0};
 
-    // Main thread only.
-    qint64 LastPassStartTicks = 0;  // monotonic ms of the last pass start
-    qint64 LastPassStartTime = 0;   // seconds since 1970 of the last pass start
+    // Written by the main thread when it starts a pass; the status line reads them.
+    std::atomic<qint64> LastPassStartTicks{0}; // monotonic ms of the last pass start
+    std::atomic<qint64> LastPassStartTime{0};  // seconds since 1970 of the last pass start
 };
 
 // The stop test of the backup pass and its walks: the program is ending or

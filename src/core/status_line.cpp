@@ -1,0 +1,43 @@
+#include "status_line.h"
+
+#include "clock.h"
+#include "run_state.h"
+#include "user_interface.h"
+
+#include <QDateTime>
+#include <QMutexLocker>
+
+namespace fernhold {
+
+StatusLine::StatusLine(UserInterface& ui, const Clock& clock, const RunState& run)
+    : m_ui(ui), m_clock(clock), m_run(run)
+{
+}
+
+void StatusLine::ShowStatusLine(const QString& text, int hideNextPass)
+{
+    QString line;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!text.isEmpty()) {
+            m_lastText = text;
+        }
+        line = m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+        const int cycle = m_backupCycle.load();
+        if (hideNextPass != 1 && cycle != 0) {
+            const QDateTime next = QDateTime::fromSecsSinceEpoch(
+                m_run.LastPassStartTime.load() + static_cast<qint64>(cycle) * 60);
+            line += QStringLiteral("          ... ") + next.toString(QStringLiteral("hh:mm:ss"));
+        }
+        line += QStringLiteral("\r\n") + m_lastText;
+    }
+    m_ui.showStatusLine(line);
+}
+
+QString StatusLine::lastText() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastText;
+}
+
+} // namespace fernhold
