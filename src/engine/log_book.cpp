@@ -1,0 +1,169 @@
+#include "log_book.h"
+
+#include "clock.h"
+#include "file_io.h"
+#include "folders.h"
+#include "job_settings.h"
+#include "log_file_reader.h"
+#include "text_table.h"
+#include "user_interface.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <algorithm>
+
+namespace fernhold {
+
+namespace {
+
+QString logPath(const Folders& folders)
+{
+    // Without an application-data folder the name alone would land in the
+    // working directory.
+    if (folders.appData.isEmpty()) {
+        return {};
+    }
+    return folders.appData + Text(QStringLiteral("Log_FileName"));
+}
+
+} // namespace
+
+LogBook::LogBook(const Folders& folders, const Clock& clock)
+    : m_path(logPath(folders)), m_clock(clock), m_lines(kCapacity)
+{}
+
+void LogBook::AddLogLine(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    // The time is taken under the lock, so the ring stays in time order when
+    // both threads add lines.
+    const QDateTime now = m_clock.now();
+    QString line = now.date().toString(QStringLiteral("yyyy.MM.dd")) + u'\t' +
+                   now.time().toString(QStringLiteral("HH:mm:ss")) + u'\t' + text;
+    line.truncate(kMaxLineChars);
+    m_newest = m_newest + 1 >= kCapacity ? 0 : m_newest + 1;
+    m_lines[m_newest] = std::move(line);
+    m_count = std::min(m_count + 1, kCapacity);
+}
+
+int LogBook::WriteLogFile(const JobSettings& settings)
+{
+    QMutexLocker fileLock(&m_fileMutex);
+    const QDateTime now = m_clock.now();
+    const QString cutoff = now.addSecs(-qint64(settings.LogfileMaxDays) * 86400)
+                               .date()
+                               .toString(QStringLiteral("yyyy.MM.dd"));
+    const qint64 limit = qint64(settings.LogfileMaxSize) * 1024;
+
+    QByteArray content;
+    {
+        QMutexLocker lock(&m_mutex);
+        qint64 total = 0;
+        int i = m_newest;
+        for (int n = 0; n < m_count; ++n) {
+            const QString& line = m_lines[i];
+            if (QStringView(line).first(std::min<qsizetype>(10, line.size())) <= cutoff) {
+                break;
+            }
+            total += line.size();
+            if (total > limit) {
+                break;
+            }
+            content += line.toUtf8();
+            content += "\r\n";
+            i = i == 0 ? kCapacity - 1 : i - 1;
+        }
+    }
+    if (m_path.isEmpty()) {
+        return 0;
+    }
+    return WriteFileAtomically(m_path, content, true);
+}
+
+void LogBook::ReadLogFile()
+{
+    QMutexLocker fileLock(&m_fileMutex);
+    loadFromFile();
+}
+
+void LogBook::loadFromFile()
+{
+    QStringList read;
+    if (!m_path.isEmpty()) {
+        read = ReadLogFileLines(m_path, {kCapacity, kMaxLineChars, kMaxReadBytes});
+    }
+    // The file is newest first; the ring is oldest first.
+    std::vector<QString> lines(kCapacity);
+    const int n = static_cast<int>(read.size());
+    for (int k = 0; k < n; ++k) {
+        lines[n - 1 - k] = std::move(read[k]);
+    }
+    QMutexLocker lock(&m_mutex);
+    m_lines = std::move(lines);
+    m_newest = n - 1;
+    m_count = n;
+}
+
+int LogBook::clearLogFile(UserInterface& ui)
+{
+    const QFileInfo info(m_path);
+    if (m_path.isEmpty() || !info.isFile() || info.size() == 0) {
+        ui.showMessage(Text(QStringLiteral("TXT00013")), Text(QStringLiteral("TXT00093")),
+                       MessageIcon::Information);
+        return 0;
+    }
+    // No lock while the person decides: the worker may write the file meanwhile.
+    if (!ui.askYesNo(Text(QStringLiteral("TXT00052")), Text(QStringLiteral("TXT00094")),
+                     MessageIcon::Question, false)) {
+        return 0;
+    }
+    QMutexLocker fileLock(&m_fileMutex);
+    if (!QFile::remove(m_path) && QFileInfo::exists(m_path)) {
+        fileLock.unlock();
+        ui.showMessage(Text(QStringLiteral("TXT00001")),
+                       Text(QStringLiteral("TXT00350")) + u'\n' + m_path, MessageIcon::Warning);
+        return 0;
+    }
+    loadFromFile();
+    return 1;
+}
+
+int LogBook::newestIndex() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_newest;
+}
+
+int LogBook::count() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_count;
+}
+
+QString LogBook::lineAt(int index) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (index < 0 || index >= kCapacity) {
+        return {};
+    }
+    return m_lines[static_cast<std::size_t>(index)];
+}
+
+QStringList LogBook::lines() const
+{
+    QMutexLocker lock(&m_mutex);
+    QStringList result;
+    result.reserve(m_count);
+    int i = m_newest - m_count + 1;
+    if (i < 0) {
+        i += kCapacity;
+    }
+    for (int n = 0; n < m_count; ++n) {
+        result.append(m_lines[static_cast<std::size_t>(i)]);
+        i = i + 1 == kCapacity ? 0 : i + 1;
+    }
+    return result;
+}
+
+} // namespace fernhold
