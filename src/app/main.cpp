@@ -1,3 +1,6 @@
+#include "application.h"
+#include "remote_commands.h"
+#include "settings_commands.h"
 #include "text_table.h"
 
 #include <QCoreApplication>
@@ -9,13 +12,36 @@ namespace {
 
 void printUsage()
 {
-    std::fputs("Usage: fernhold [OPTION]\n"
-               "Continuous file backup: keeps every new or changed file of your source\n"
-               "folders as a dated version at up to nine backup targets.\n"
-               "\n"
-               "  --help       show this help and exit\n"
-               "  --version    show the version and exit\n",
-               stdout);
+    std::fputs(
+        "Usage: fernhold [--headless] [--verbose]\n"
+        "       fernhold --once [--full] [--verbose]\n"
+        "       fernhold --signal now|active|inactive\n"
+        "       fernhold --status\n"
+        "       fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
+        "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT] [--no-subfolders]\n"
+        "                       | remove N\n"
+        "\n"
+        "Continuous file backup: keeps every new or changed file of your source folders\n"
+        "as a dated version at up to nine backup targets (folders or FTP servers).\n"
+        "\n"
+        "  --headless     run without windows until SIGTERM or SIGINT\n"
+        "  --once         start, scan the sources, make one backup pass, end;\n"
+        "                 --full backs up every file\n"
+        "  --verbose      print status lines on standard error\n"
+        "  --signal WORD  switch the running instance: back up now, active, inactive\n"
+        "  --status       print the published status number and text\n"
+        "  config         read or change settings (while Fernhold is not running);\n"
+        "                 passwords and FTP user names are read with --stdin\n"
+        "  source         list, add or remove source folders\n"
+        "  --help         show this help\n"
+        "  --version      show the version\n",
+        stdout);
+}
+
+int usageError(const QString& problem)
+{
+    std::fprintf(stderr, "fernhold: %s\nTry 'fernhold --help'.\n", qPrintable(problem));
+    return 2;
 }
 
 } // namespace
@@ -25,15 +51,56 @@ int main(int argc, char** argv)
     fernhold::UnscrambleConstants();
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        printUsage();
-        return 0;
+    const QString first = args.value(0);
+
+    if (first == QStringLiteral("config")) {
+        return fernhold::RunConfigCommand(args.mid(1));
     }
-    if (args.contains(QStringLiteral("--version"))) {
-        std::printf("%s %s\n", qPrintable(fernhold::Text(QStringLiteral("Program_Name"))),
-                    qPrintable(fernhold::Text(QStringLiteral("Version_Name"))));
-        return 0;
+    if (first == QStringLiteral("source")) {
+        return fernhold::RunSourceCommand(args.mid(1));
     }
-    std::fputs("fernhold: the backup core is not built in yet; see --help.\n", stderr);
-    return 0;
+
+    fernhold::Application::Options options;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
+            printUsage();
+            return 0;
+        }
+        if (a == QStringLiteral("--version")) {
+            std::printf("%s %s\n", qPrintable(fernhold::Text(QStringLiteral("Program_Name"))),
+                        qPrintable(fernhold::Text(QStringLiteral("Version_Name"))));
+            return 0;
+        }
+        if (a == QStringLiteral("--status")) {
+            return fernhold::RunStatusCommand();
+        }
+        if (a == QStringLiteral("--signal")) {
+            if (i + 1 >= args.size()) {
+                return usageError(QStringLiteral("--signal needs now, active or inactive"));
+            }
+            return fernhold::RunSignalCommand(args[i + 1]);
+        }
+        if (a == QStringLiteral("--headless")) {
+            options.headless = true;
+        } else if (a == QStringLiteral("--once")) {
+            options.once = true;
+        } else if (a == QStringLiteral("--full")) {
+            options.full = true;
+        } else if (a == QStringLiteral("--verbose")) {
+            options.verbose = true;
+        } else {
+            return usageError(QStringLiteral("unknown argument \"%1\"").arg(a));
+        }
+    }
+    if (options.full && !options.once) {
+        return usageError(QStringLiteral("--full goes with --once"));
+    }
+    if (!options.headless && !options.once) {
+        std::fputs("fernhold: this build has no desktop interface; running without windows "
+                   "(as with --headless).\n",
+                   stderr);
+    }
+    fernhold::Application application(options);
+    return application.run();
 }

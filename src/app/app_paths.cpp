@@ -1,0 +1,51 @@
+#include "app_paths.h"
+
+#include "named_lock.h"
+#include "text_table.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace fernhold {
+
+AppPaths ResolveAppPaths()
+{
+    AppPaths paths;
+    paths.folders = ResolveFolders(Text(QStringLiteral("AppData_Subdir")),
+                                   Text(QStringLiteral("TempData_Subdir")));
+    paths.registryPath = paths.folders.appData + QStringLiteral("registry.ini");
+    paths.crashReportPath = paths.folders.appData + QStringLiteral("crash-report.txt");
+    paths.programPath = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    return paths;
+}
+
+bool InstanceRuns(const AppPaths& paths)
+{
+    return NamedLock::isHeldElsewhere(paths.folders.runtimeDir, Text(QStringLiteral("Program_Name")));
+}
+
+namespace {
+
+void print(std::FILE* stream, QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+void PrintOut(const QString& text)
+{
+    print(stdout, text);
+}
+
+void PrintError(const QString& text)
+{
+    print(stderr, text);
+}
+
+} // namespace fernhold

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "folders.h"
+
+#include <QString>
+
+namespace fernhold {
+
+// The folders of this run and the files that live in them.
+struct AppPaths
+{
+    Folders folders;
+    QString registryPath; // the status "registry"
+    QString crashReportPath;
+    QString programPath;  // the running program file
+};
+
+[[nodiscard]] AppPaths ResolveAppPaths();
+
+// True when a Fernhold instance runs for this user.
+[[nodiscard]] bool InstanceRuns(const AppPaths& paths);
+
+// Prints a line to standard output / standard error (UTF-8, LF).
+void PrintOut(const QString& text);
+void PrintError(const QString& text);
+
+} // namespace fernhold

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "app_paths.h"
+#include "clock.h"
+#include "headless_ui.h"
+#include "job_settings.h"
+#include "log_book.h"
+#include "named_lock.h"
+#include "program_status.h"
+#include "run_state.h"
+#include "settings_store.h"
+#include "status_line.h"
+#include "worker_slot.h"
+
+#include <memory>
+#include <optional>
+
+namespace fernhold {
+
+class PeriodicSection;
+class TerminationWatch;
+
+// One run of Fernhold without windows: start-up, the main loop with its
+// periodic section, and the orderly program end (also on SIGTERM/SIGINT).
+class Application
+{
+public:
+    struct Options
+    {
+        bool headless = false;
+        bool once = false; // one back-up-now pass, then end
+        bool full = false; // with once: an initial full backup
+        bool verbose = false;
+    };
+
+    explicit Application(Options options);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Runs the whole life of the program; gives the process exit code.
+    [[nodiscard]] int run();
+
+private:
+    // Gives an exit code when the program must end without running.
+    [[nodiscard]] std::optional<int> startUp();
+    void offerCrashReport();
+    void startDelay();
+    void mainLoop();
+    void runOnce();
+    void programEnd();
+    [[nodiscard]] QString fileTimePath() const;
+
+    [[nodiscard]] int startIndexScan();
+    [[nodiscard]] int startBackupPass();
+
+    Options m_options;
+    AppPaths m_paths;
+    HeadlessUserInterface m_ui;
+    SystemClock m_clock;
+    RunState m_run;
+    JobSettings m_settings;
+    SettingsStore m_store;
+    StatusRecorder m_recorder;
+    StatusLine m_statusLine;
+    WorkerSlot m_slot;
+    LogBook m_log;
+    NamedLock m_instanceLock;
+    NamedLock m_presenceLock;
+    std::unique_ptr<PeriodicSection> m_periodic;
+    std::unique_ptr<TerminationWatch> m_termination;
+    bool m_started = false;
+};
+
+} // namespace fernhold
