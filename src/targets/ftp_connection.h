@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ftp_session_options.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,16 +19,6 @@ struct FtpReply
     QByteArray text; // every line of the reply, joined by "\n", without CR LF
 
     [[nodiscard]] bool positive() const { return code >= 200 && code < 400; }
-};
-
-// Time limits and the stop check of one FTP session.
-struct FtpSessionOptions
-{
-    // Polled about once a second during every exchange; true ends it.
-    std::function<bool()> stopRequested;
-    std::chrono::seconds connectTimeout{30};
-    // An exchange that moves no byte and gets no reply this long is ended.
-    std::chrono::seconds stallTimeout{60};
 };
 
 // The transport under FtpSession: one libcurl easy handle that keeps its

@@ -1,5 +1,6 @@
 #include "ftp_session.h"
 
+#include "ftp_connection.h"
 #include "targets_logging.h"
 
 #include <QFile>
@@ -144,7 +145,11 @@ std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QStri
     if (port == 0) {
         port = 21;
     }
-    if (!validHost(server) || port < 0 || port > 65535) {
+    QString host = server.trimmed();
+    if (host.startsWith(u'[') && host.endsWith(u']')) {
+        host = host.mid(1, host.size() - 2); // an IPv6 address as written in URLs
+    }
+    if (!validHost(host) || port < 0 || port > 65535) {
         return fail(FtpOpenError::Connection);
     }
     auto state = std::make_unique<FtpSessionAccess::S>();
@@ -278,7 +283,7 @@ int FtpDelete(FtpSession& session, const QString& path)
 {
     FtpSessionAccess::S& s = FtpSessionAccess::state(session);
     const std::optional<QByteArray> file = FtpSessionAccess::absolute(s, path);
-    if (!file || *file == "/") {
+    if (path.isEmpty() || !file || *file == "/") {
         return 0;
     }
     const std::optional<FtpReply> reply = FtpSessionAccess::command(s, "DELE " + *file);
@@ -289,7 +294,7 @@ int FtpUpload(FtpSession& session, const QString& localPath, const QString& remo
 {
     FtpSessionAccess::S& s = FtpSessionAccess::state(session);
     const std::optional<QByteArray> target = FtpSessionAccess::absolute(s, remotePath);
-    if (!target || *target == "/" || remotePath.endsWith(u'/')) {
+    if (remotePath.isEmpty() || !target || *target == "/" || remotePath.endsWith(u'/')) {
         return 0;
     }
     QFile source(localPath);
@@ -341,7 +346,7 @@ int FtpDownload(FtpSession& session, const QString& remotePath, const QString& l
 {
     FtpSessionAccess::S& s = FtpSessionAccess::state(session);
     const std::optional<QByteArray> file = FtpSessionAccess::absolute(s, remotePath);
-    if (!file || *file == "/" || remotePath.endsWith(u'/')) {
+    if (remotePath.isEmpty() || !file || *file == "/" || remotePath.endsWith(u'/')) {
         return 0;
     }
     QSaveFile target(localPath);

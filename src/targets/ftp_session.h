@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ftp_connection.h"
 #include "ftp_listing.h"
 #include "ftp_names.h"
+#include "ftp_session_options.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,7 +25,8 @@ namespace fernhold {
 //
 // Every call is bounded: 30 s to connect, and an exchange ends after 60 s
 // without a byte moved or a reply (FtpSessionOptions changes both), or
-// as soon as the stop check asks for it.
+// as soon as the stop check asks for it; while it does, every call fails
+// at once.
 class FtpSession
 {
 public:
@@ -65,8 +66,8 @@ FtpOpen(const QString& server, int port, const QString& user, const QString& pas
 // Ends the session (QUIT) and clears the pointer; the destructor does the same.
 void FtpClose(std::unique_ptr<FtpSession>& session);
 
-// Makes `path` the current folder. 1 when the server accepted it, else 0.
-// The empty path stays in the current folder and gives 1.
+// Makes `path` the current folder. 1 when the server accepted it, else 0
+// (the current folder stays). The empty path re-enters the current folder.
 [[nodiscard]] int FtpEnter(FtpSession& session, const QString& path);
 
 // The server's answer for the current folder (PWD), trailing blanks removed.

@@ -132,44 +132,30 @@ TEST_F(ScriptedServer, StalledDownloadEndsAfterTheStallTimeout)
     EXPECT_TRUE(namesIn(m_home.path()).isEmpty());
 }
 
-TEST_F(ScriptedServer, StopCheckAbortsATransfer)
-{
-    auto server = startServer();
-    const QString local = m_home.writeFile(QStringLiteral("big.bin"), patterned(20 * kMiB));
-    std::atomic<int> polls{0};
-    std::atomic<bool> stop{false};
-    FtpSessionOptions options;
-    options.stopRequested = [&] {
-        ++polls;
-        return stop.load();
-    };
-    auto session = open(*server, FtpNameMode::Plain, options);
-    ASSERT_TRUE(session);
-    EXPECT_GT(polls.load(), 0);
-
-    stop = true;
-    EXPECT_EQ(FtpUpload(*session, local, QStringLiteral("/v.bin")), 0);
-    EXPECT_FALSE(server->exists("v.bin"));
-    EXPECT_EQ(FtpDownload(*session, QStringLiteral("/v.bin"), m_home.path() + "v.bin"), 0);
-    stop = false;
-    EXPECT_EQ(FtpUpload(*session, local, QStringLiteral("/v.bin")), 1);
-}
-
-TEST_F(ScriptedServer, StopDuringUploadAbortsIt)
+TEST_F(ScriptedServer, StopCheckEndsTransfersAndLaterCalls)
 {
     auto server = startServer();
     const QString local = m_home.writeFile(QStringLiteral("big.bin"), patterned(30 * kMiB));
-    bool uploading = false;
+    std::atomic<bool> uploading{false};
+    std::atomic<int> polls{0};
+    std::atomic<bool> released{false};
     FtpSessionOptions options;
-    // Asks to stop once the transfer is under way.
-    int polls = 0;
-    options.stopRequested = [&] { return uploading && ++polls > 2; };
+    // Asks to stop once the upload is under way, until released.
+    options.stopRequested = [&] { return !released && uploading && ++polls > 2; };
     auto session = open(*server, FtpNameMode::Plain, options);
     ASSERT_TRUE(session);
+
     uploading = true;
     EXPECT_EQ(FtpUpload(*session, local, QStringLiteral("/v.bin")), 0);
-    EXPECT_GT(polls, 2);
+    EXPECT_GT(polls.load(), 2);
     EXPECT_FALSE(server->exists("v.bin"));
+    // While the stop stands nothing else goes out.
+    EXPECT_EQ(FtpEnter(*session, QStringLiteral("/")), 0);
+    EXPECT_EQ(FtpDownload(*session, QStringLiteral("/v.bin"), m_home.path() + "v.bin"), 0);
+
+    released = true;
+    EXPECT_EQ(FtpUpload(*session, local, QStringLiteral("/v.bin")), 1);
+    EXPECT_EQ(server->readFile("v.bin").size(), 30 * kMiB);
 }
 
 TEST_F(ScriptedServer, ListingSkipsGarbageAndHostileNames)

@@ -282,6 +282,59 @@ TEST_P(BothServers, PlainModeSendsWindows1252)
     EXPECT_EQ(server->names(), QList<QByteArray>{"5\x80 caf\xE9.txt"});
 }
 
+TEST_P(BothServers, AwkwardNamesTravelBothWays)
+{
+    auto server = startServer();
+    server->writeFile("caf\xE9 latin.txt", "latin");
+    const QString local = m_home.writeFile(QStringLiteral("source"), "content");
+    const QStringList names = {QStringLiteral("with blank.txt"),
+                               QStringLiteral("quote\"d 'single'.txt"),
+                               QStringLiteral("100% #hash ?q &amp; +plus.txt"),
+                               QStringLiteral(" leading blank.txt"),
+                               QStringLiteral("semi;colon=x,y.txt"),
+                               QStringLiteral("-dash*star[x].txt"),
+                               QStringLiteral("Größe €.txt")};
+    for (const FtpNameMode mode : {FtpNameMode::Plain, FtpNameMode::Utf8}) {
+        auto session = open(*server, mode);
+        ASSERT_TRUE(session);
+        const QString folder = server->ftpFolder() + QStringLiteral("a \"folder\" [1]/");
+        ASSERT_EQ(FtpEnterCreating(*session, folder), 1);
+        for (const QString& name : names) {
+            SCOPED_TRACE(name.toStdString());
+            ASSERT_EQ(FtpUpload(*session, local, folder + name), 1);
+            const QString back = m_home.path() + QStringLiteral("back");
+            ASSERT_EQ(FtpDownload(*session, folder + name, back), 1);
+            EXPECT_EQ(TempHome::readFile(back), QByteArray("content"));
+        }
+        ASSERT_EQ(FtpEnter(*session, folder), 1);
+        const std::optional<QList<FtpEntry>> entries = FtpList(*session);
+        ASSERT_TRUE(entries);
+        QStringList listed;
+        for (const FtpEntry& entry : *entries) {
+            listed << entry.name;
+        }
+        listed.sort();
+        QStringList expected = names;
+        expected.sort();
+        EXPECT_EQ(listed, expected);
+        for (const QString& name : names) {
+            EXPECT_EQ(FtpDelete(*session, name), 1) << name.toStdString();
+        }
+        EXPECT_EQ(FtpList(*session).value_or(QList<FtpEntry>{{}}).size(), 0);
+    }
+    // A listed name in plain mode finds its way back to the same bytes.
+    auto plain = open(*server, FtpNameMode::Plain);
+    ASSERT_TRUE(plain);
+    ASSERT_EQ(FtpEnter(*plain, server->ftpFolder()), 1);
+    const std::optional<QList<FtpEntry>> entries = FtpList(*plain);
+    ASSERT_TRUE(entries);
+    const FtpEntry* latin = findEntry(*entries, QStringLiteral("café latin.txt"));
+    ASSERT_TRUE(latin);
+    const QString back = m_home.path() + QStringLiteral("latin");
+    EXPECT_EQ(FtpDownload(*plain, latin->name, back), 1);
+    EXPECT_EQ(TempHome::readFile(back), QByteArray("latin"));
+}
+
 TEST_P(BothServers, MissingFilesFailCleanly)
 {
     auto server = startServer();
