@@ -57,13 +57,24 @@ int freePort()
     return port;
 }
 
-bool accepts(int port)
+// The greeting of whatever listens on the port; empty when nothing does.
+QByteArray greeting(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     const sockaddr_in address = loopback(port);
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    QByteArray text;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        timeval wait{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        char buffer[512];
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        text = QByteArray(buffer, got > 0 ? got : 0);
+        if (text.isEmpty()) {
+            text = "?"; // something listens but did not greet
+        }
+    }
     ::close(fd);
-    return ok;
+    return text;
 }
 
 std::unique_ptr<QProcess> newProcess(const QString& logFile)
@@ -260,6 +271,9 @@ void FtpServer::startVsftpd()
 
     for (int attempt = 0; attempt < 5 && !started(); ++attempt) {
         const int port = freePort();
+        // Tells this server from another process that took the port meanwhile.
+        const QByteArray banner = "Fernhold vsftpd " + QByteArray::number(::getpid()) + "-" +
+                                  QByteArray::number(port) + "-" + QByteArray::number(attempt);
         const QString config =
             QStringLiteral("background=NO\n"
                            "listen=YES\n"
@@ -288,9 +302,10 @@ void FtpServer::startVsftpd()
                            "use_localtime=NO\n"
                            "xferlog_enable=YES\n"
                            "vsftpd_log_file=%4\n"
-                           "ftpd_banner=Fernhold test server\n")
+                           "ftpd_banner=%5\n")
                 .arg(port)
-                .arg(root, base + QStringLiteral("empty"), base + QStringLiteral("vsftpd.log"));
+                .arg(root, base + QStringLiteral("empty"), base + QStringLiteral("vsftpd.log"),
+                     QString::fromLatin1(banner));
         const QString configFile = base + QStringLiteral("vsftpd.conf");
         QFile file(configFile);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
@@ -306,8 +321,15 @@ void FtpServer::startVsftpd()
         m_process->start(kVsftpd, {configFile});
         const QDeadlineTimer deadline(kStartSeconds * 1000);
         while (!deadline.hasExpired()) {
-            if (accepts(port)) {
+            const QByteArray said = greeting(port);
+            if (said.contains(banner)) {
                 m_port = port;
+                break;
+            }
+            if (!said.isEmpty()) {
+                m_error = QStringLiteral("another program answers on port %1: %2")
+                              .arg(port)
+                              .arg(QString::fromLatin1(said));
                 break;
             }
             // Doubles as the pause between tries and notices an early exit
