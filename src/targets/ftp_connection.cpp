@@ -1,0 +1,446 @@
+#include "ftp_connection.h"
+
+#include "targets_logging.h"
+
+#include <QIODevice>
+#include <cctype>
+#include <curl/curl.h>
+#include <mutex>
+
+namespace fernhold {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A server may talk, but not without end: reply text kept per exchange.
+constexpr qsizetype kMaxReplyLogBytes = 1024 * 1024;
+constexpr long kBufferSize = 256 * 1024;
+
+void initCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Percent-encodes everything but unreserved characters and "/", so any byte
+// of a name reaches the server unchanged.
+QByteArray encodePath(const QByteArray& path)
+{
+    return path.toPercentEncoding("/");
+}
+
+bool breaksCommandLine(const QByteArray& bytes)
+{
+    return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
+}
+
+FtpReply replyOf(const QList<QByteArray>& lines)
+{
+    FtpReply reply;
+    reply.text = lines.join('\n');
+    // The code of a multi-line reply stands on its last line.
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        const QByteArray& line = lines[i];
+        if (line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+            std::isdigit(static_cast<unsigned char>(line[1])) &&
+            std::isdigit(static_cast<unsigned char>(line[2])) &&
+            (line.size() == 3 || line[3] == ' ')) {
+            reply.code = line.left(3).toInt();
+            break;
+        }
+    }
+    return reply;
+}
+
+} // namespace
+
+struct FtpConnection::Impl
+{
+    struct Exchange
+    {
+        QByteArray sent;
+        QList<QByteArray> lines;
+    };
+
+    CURL* curl = nullptr;
+    QByteArray baseUrl;
+    QByteArray user;
+    QByteArray password;
+    FtpSessionOptions options;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    QString lastError;
+
+    QList<Exchange> exchanges;
+    qsizetype logBytes = 0;
+
+    Clock::time_point lastProgress;
+    curl_off_t lastCount = -1;
+    bool stalled = false;
+
+    QByteArray* buffer = nullptr;
+    qint64 bufferLimit = 0;
+    QIODevice* sink = nullptr;
+    QIODevice* source = nullptr;
+    bool ioFailed = false;
+
+    static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        if (type != CURLINFO_HEADER_OUT && type != CURLINFO_HEADER_IN) {
+            return 0;
+        }
+        QByteArray line(data, static_cast<qsizetype>(size));
+        while (line.endsWith('\n') || line.endsWith('\r')) {
+            line.chop(1);
+        }
+        if (type == CURLINFO_HEADER_OUT) {
+            self->exchanges.append(Exchange{line, {}});
+            return 0;
+        }
+        self->lastProgress = Clock::now();
+        if (self->exchanges.isEmpty()) {
+            self->exchanges.append(Exchange{}); // the greeting
+        }
+        if (self->logBytes + line.size() <= kMaxReplyLogBytes) {
+            self->logBytes += line.size();
+            self->exchanges.last().lines.append(line);
+        }
+        return 0;
+    }
+
+    static int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t,
+                          curl_off_t uploaded)
+    {
+        auto* self = static_cast<Impl*>(user);
+        if (self->options.stopRequested && self->options.stopRequested()) {
+            return 1;
+        }
+        const curl_off_t count = downloaded + uploaded;
+        const Clock::time_point now = Clock::now();
+        if (count != self->lastCount) {
+            self->lastCount = count;
+            self->lastProgress = now;
+        } else if (now - self->lastProgress > self->options.stallTimeout) {
+            self->stalled = true;
+            return 1;
+        }
+        return 0;
+    }
+
+    static size_t onWrite(char* data, size_t size, size_t count, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        const auto bytes = static_cast<qint64>(size * count);
+        if (self->buffer != nullptr) {
+            if (self->buffer->size() + bytes > self->bufferLimit) {
+                self->ioFailed = true;
+                return 0;
+            }
+            self->buffer->append(data, bytes);
+            return size * count;
+        }
+        if (self->sink == nullptr || self->sink->write(data, bytes) != bytes) {
+            self->ioFailed = true;
+            return 0;
+        }
+        return size * count;
+    }
+
+    static size_t onRead(char* data, size_t size, size_t count, void* user)
+    {
+        auto* self = static_cast<Impl*>(user);
+        if (self->source == nullptr) {
+            return 0;
+        }
+        const qint64 got = self->source->read(data, static_cast<qint64>(size * count));
+        if (got < 0) {
+            self->ioFailed = true;
+            return CURL_READFUNC_ABORT;
+        }
+        return static_cast<size_t>(got);
+    }
+
+    // Options stick to a reused handle: every call starts from the same state.
+    void prepare(const QByteArray& path)
+    {
+        curl_easy_setopt(curl, CURLOPT_URL, (baseUrl + encodePath(path)).constData());
+        curl_easy_setopt(curl, CURLOPT_QUOTE, nullptr);
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+        curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+        exchanges.clear();
+        logBytes = 0;
+        lastProgress = Clock::now();
+        lastCount = -1;
+        stalled = false;
+        buffer = nullptr;
+        sink = nullptr;
+        source = nullptr;
+        ioFailed = false;
+        errorBuffer[0] = '\0';
+    }
+
+    bool perform(const char* what)
+    {
+        if (options.stopRequested && options.stopRequested()) {
+            lastError = QStringLiteral("stopped before %1").arg(QLatin1StringView(what));
+            return false;
+        }
+        const CURLcode result = curl_easy_perform(curl);
+        if (result == CURLE_OK && !ioFailed) {
+            return true;
+        }
+        lastError = QStringLiteral("%1: %2%3")
+                        .arg(QLatin1StringView(what),
+                             QString::fromLocal8Bit(
+                                 errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result)),
+                             stalled ? QStringLiteral(" (no progress)") : QString());
+        qCDebug(lcFtp) << lastError;
+        return false;
+    }
+};
+
+FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray password,
+                             FtpSessionOptions options)
+    : m_impl(std::make_unique<Impl>())
+{
+    initCurlOnce();
+    Impl& d = *m_impl;
+    d.user = std::move(user);
+    d.password = std::move(password);
+    d.options = std::move(options);
+    const QByteArray hostPart =
+        host.contains(u':') ? "[" + host.toUtf8() + "]" : host.toUtf8(); // IPv6 literal
+    d.baseUrl = "ftp://" + hostPart + ":" + QByteArray::number(port) + "/";
+    d.curl = curl_easy_init();
+    if (d.curl == nullptr) {
+        return;
+    }
+    CURL* c = d.curl;
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_PROXY, ""); // direct access, whatever the environment says
+    curl_easy_setopt(c, CURLOPT_USERNAME, d.user.constData());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, d.password.constData());
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, d.errorBuffer);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT,
+                     static_cast<long>(d.options.connectTimeout.count()));
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                     static_cast<long>(d.options.stallTimeout.count()));
+    curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    // Absolute paths, no CWD of libcurl's own: the session's folder stays
+    // where the session's own CWD put it.
+    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, 0L);
+    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L); // binary
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kBufferSize);
+    curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, kBufferSize);
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L); // feeds the debug callback, prints nothing
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Impl::onDebug);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &d);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &d);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &d);
+    curl_easy_setopt(c, CURLOPT_READFUNCTION, &Impl::onRead);
+    curl_easy_setopt(c, CURLOPT_READDATA, &d);
+}
+
+FtpConnection::~FtpConnection()
+{
+    if (m_impl->curl != nullptr) {
+        curl_easy_cleanup(m_impl->curl); // sends QUIT on a live connection
+    }
+}
+
+std::optional<QByteArray> FtpConnection::login()
+{
+    Impl& d = *m_impl;
+    if (d.curl == nullptr || breaksCommandLine(d.user) || breaksCommandLine(d.password)) {
+        return std::nullopt;
+    }
+    d.prepare("/");
+    curl_easy_setopt(d.curl, CURLOPT_NOBODY, 1L);
+    if (!d.perform("login")) {
+        return std::nullopt;
+    }
+    const char* entry = nullptr;
+    if (curl_easy_getinfo(d.curl, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK &&
+        entry != nullptr && entry[0] != '\0') {
+        return QByteArray(entry);
+    }
+    const std::optional<QList<FtpReply>> replies = commands({"PWD"});
+    if (!replies) {
+        return std::nullopt;
+    }
+    return ParsePwdReply(replies->first()).value_or(QByteArray("/"));
+}
+
+std::optional<QList<FtpReply>> FtpConnection::commands(const QList<QByteArray>& lines)
+{
+    Impl& d = *m_impl;
+    if (d.curl == nullptr || lines.isEmpty()) {
+        return std::nullopt;
+    }
+    curl_slist* quote = nullptr;
+    for (const QByteArray& line : lines) {
+        if (breaksCommandLine(line)) {
+            curl_slist_free_all(quote);
+            return std::nullopt;
+        }
+        // "*": a rejected command must not make libcurl drop the connection.
+        quote = curl_slist_append(quote, ("*" + line).constData());
+    }
+    d.prepare("/");
+    curl_easy_setopt(d.curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(d.curl, CURLOPT_QUOTE, quote);
+    const bool ok = d.perform("command");
+    curl_easy_setopt(d.curl, CURLOPT_QUOTE, nullptr);
+    curl_slist_free_all(quote);
+    if (!ok) {
+        return std::nullopt;
+    }
+    // Match every command with the reply after the line that carried it;
+    // libcurl's own commands in between are passed over.
+    QList<FtpReply> replies;
+    qsizetype next = 0;
+    for (const QByteArray& line : lines) {
+        FtpReply reply;
+        for (qsizetype i = next; i < d.exchanges.size(); ++i) {
+            if (d.exchanges[i].sent == line) {
+                reply = replyOf(d.exchanges[i].lines);
+                next = i + 1;
+                break;
+            }
+        }
+        replies.append(reply);
+    }
+    return replies;
+}
+
+std::optional<QByteArray> FtpConnection::listing(const QByteArray& folder, bool mlsd)
+{
+    Impl& d = *m_impl;
+    if (d.curl == nullptr) {
+        return std::nullopt;
+    }
+    QByteArray data;
+    QByteArray path = folder;
+    if (!path.endsWith('/')) {
+        path.append('/');
+    }
+    d.prepare(path);
+    if (mlsd) {
+        curl_easy_setopt(d.curl, CURLOPT_CUSTOMREQUEST, "MLSD");
+    }
+    d.buffer = &data;
+    d.bufferLimit = kMaxListingBytes;
+    const bool ok = d.perform(mlsd ? "MLSD" : "LIST");
+    curl_easy_setopt(d.curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+bool FtpConnection::store(const QByteArray& path, QIODevice& source, qint64 size)
+{
+    Impl& d = *m_impl;
+    if (d.curl == nullptr) {
+        return false;
+    }
+    d.prepare(path);
+    curl_easy_setopt(d.curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(d.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+    d.source = &source;
+    const bool ok = d.perform("STOR");
+    curl_easy_setopt(d.curl, CURLOPT_UPLOAD, 0L);
+    if (!ok) {
+        return false;
+    }
+    curl_off_t sent = 0;
+    curl_easy_getinfo(d.curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+    if (sent != size) {
+        d.lastError = QStringLiteral("STOR: sent %1 of %2 bytes").arg(sent).arg(size);
+        return false;
+    }
+    return true;
+}
+
+bool FtpConnection::retrieve(const QByteArray& path, QIODevice& sink)
+{
+    Impl& d = *m_impl;
+    if (d.curl == nullptr) {
+        return false;
+    }
+    d.prepare(path);
+    d.sink = &sink;
+    if (!d.perform("RETR")) {
+        return false;
+    }
+    curl_off_t expected = -1;
+    curl_off_t received = 0;
+    curl_easy_getinfo(d.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    curl_easy_getinfo(d.curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (expected >= 0 && received != expected) {
+        d.lastError = QStringLiteral("RETR: got %1 of %2 bytes").arg(received).arg(expected);
+        return false;
+    }
+    return true;
+}
+
+bool FtpConnection::usable() const
+{
+    return m_impl->curl != nullptr;
+}
+
+int FtpConnection::localPort() const
+{
+    long port = 0;
+    if (m_impl->curl == nullptr ||
+        curl_easy_getinfo(m_impl->curl, CURLINFO_LOCAL_PORT, &port) != CURLE_OK) {
+        return 0;
+    }
+    return static_cast<int>(port);
+}
+
+QString FtpConnection::lastError() const
+{
+    return m_impl->lastError;
+}
+
+std::optional<QByteArray> ParsePwdReply(const FtpReply& reply)
+{
+    if (reply.code != 257) {
+        return std::nullopt;
+    }
+    const QByteArray& text = reply.text;
+    const qsizetype open = text.indexOf('"');
+    if (open < 0) {
+        return std::nullopt;
+    }
+    QByteArray folder;
+    for (qsizetype i = open + 1; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                folder.append('"');
+                ++i;
+                continue;
+            }
+            while (folder.endsWith(' ')) {
+                folder.chop(1);
+            }
+            return folder;
+        }
+        if (text[i] == '\n') {
+            break;
+        }
+        folder.append(text[i]);
+    }
+    return std::nullopt;
+}
+
+} // namespace fernhold

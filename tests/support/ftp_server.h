@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace fernhold::test {
+
+enum class FtpServerKind
+{
+    Pyftpdlib, // /usr/bin/python3 with ftp_server.py: MLSD, scriptable faults
+    Vsftpd,    // the real vsftpd as root: no MLSD, Unix LIST, anonymous login
+};
+
+// What the pyftpdlib script should do differently (vsftpd ignores these).
+struct FtpServerOptions
+{
+    QString feat = QStringLiteral("normal"); // "normal", "lower" (only " utf8"), "refuse"
+    bool mlsd = true;
+    QByteArray listing;             // when set: the bytes of every LIST answer
+    bool dropAfterUser = false;     // close the control connection after USER
+    qint64 dropTransferAfter = -1;  // close everything once, after this many data bytes
+    qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many
+    QString longReply;              // "banner" or "pwd": a reply line of 100 KB
+};
+
+// A real FTP server on a free port of 127.0.0.1 for the lifetime of the
+// object, serving a fresh temporary folder. Start-up waits until the port
+// accepts connections; destruction kills the server and every process it
+// started.
+class FtpServer
+{
+public:
+    // "" when the server can run on this machine, else the reason it cannot.
+    [[nodiscard]] static QString unavailableReason(FtpServerKind kind);
+
+    explicit FtpServer(FtpServerKind kind, FtpServerOptions options = {});
+    ~FtpServer();
+    FtpServer(const FtpServer&) = delete;
+    FtpServer& operator=(const FtpServer&) = delete;
+
+    // False when the server did not come up; error() tells why.
+    [[nodiscard]] bool started() const { return m_port > 0; }
+    [[nodiscard]] QString error() const { return m_error; }
+    [[nodiscard]] FtpServerKind kind() const { return m_kind; }
+
+    [[nodiscard]] QString host() const { return QStringLiteral("127.0.0.1"); }
+    [[nodiscard]] int port() const { return m_port; }
+    [[nodiscard]] QString user() const { return m_user; }
+    [[nodiscard]] QString password() const { return m_password; }
+
+    // The writable folder of the server: its path on the server, ending in
+    // "/" ("/" for pyftpdlib, "/pub/" for vsftpd), and the local folder
+    // behind it, ending in "/".
+    [[nodiscard]] QString ftpFolder() const { return m_ftpFolder; }
+    [[nodiscard]] QString localFolder() const { return m_localFolder; }
+
+    // Files and folders below localFolder(), owned so that the server may
+    // change them. Names are raw bytes, so tests can use any encoding.
+    void writeFile(const QByteArray& relativePath, const QByteArray& content) const;
+    void makeFolder(const QByteArray& relativePath) const;
+    // A file of `size` bytes that takes no disk space.
+    void makeSparseFile(const QByteArray& relativePath, qint64 size) const;
+    [[nodiscard]] bool exists(const QByteArray& relativePath) const;
+    [[nodiscard]] QByteArray readFile(const QByteArray& relativePath) const;
+    // Names in a local folder below localFolder(), as raw bytes, sorted.
+    [[nodiscard]] QList<QByteArray> names(const QByteArray& relativeFolder = {}) const;
+
+    // What the server wrote to its log and standard error.
+    [[nodiscard]] QString log() const;
+
+    // Kills the server now (also done by the destructor).
+    void stop();
+
+private:
+    void startPyftpdlib(const FtpServerOptions& options);
+    void startVsftpd();
+    void giveToServer(const QByteArray& localPath) const;
+    [[nodiscard]] QByteArray local(const QByteArray& relativePath) const;
+
+    FtpServerKind m_kind;
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    int m_port = 0;
+    QString m_error;
+    QString m_user;
+    QString m_password;
+    QString m_ftpFolder;
+    QString m_localFolder;
+};
+
+// A port of 127.0.0.1 where nothing listens at the moment.
+[[nodiscard]] int UnusedLocalPort();
+
+// A port that takes connections (the kernel completes them) but never says
+// a word: a server that hangs before its greeting.
+class SilentListener
+{
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    [[nodiscard]] int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// Skips the current test when the server program is not available here.
+#define FERNHOLD_REQUIRE_FTP_SERVER(kind)                                                          \
+    do {                                                                                           \
+        const QString fernholdWhy = ::fernhold::test::FtpServer::unavailableReason(kind);          \
+        if (!fernholdWhy.isEmpty()) {                                                              \
+            GTEST_SKIP() << fernholdWhy.toStdString();                                             \
+        }                                                                                          \
+    } while (false)
+
+} // namespace fernhold::test

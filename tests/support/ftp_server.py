@@ -1,0 +1,118 @@
+#!/usr/bin/python3
+"""An FTP server for Fernhold's tests, built on pyftpdlib.
+
+Serves --root to one user on 127.0.0.1, binds a free port and prints
+"PORT <number>" once it accepts connections. Options make it misbehave the
+way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST,
+a dropped connection after USER or in the middle of a transfer, a stalled
+transfer, and a reply line of 100 KB.
+"""
+
+import argparse
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler, proto_cmds
+from pyftpdlib.servers import FTPServer
+
+LONG_TEXT = "x" * 100_000
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", default="fern")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--feat", choices=["normal", "lower", "refuse"], default="normal")
+    parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--list-file", help="send this file's bytes as every LIST answer")
+    parser.add_argument("--drop-after-user", action="store_true")
+    parser.add_argument("--drop-transfer-after", type=int, default=-1,
+                        help="close the connections once, after this many data bytes")
+    parser.add_argument("--stall-transfer-after", type=int, default=-1,
+                        help="stop sending data, connections left open, after this many bytes")
+    parser.add_argument("--long-reply", choices=["banner", "pwd"])
+    args = parser.parse_args()
+
+    logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
+
+    commands = dict(proto_cmds)
+    if args.feat == "refuse":
+        del commands["FEAT"]
+    if args.no_mlsd or args.list_file:
+        commands.pop("MLSD", None)
+        commands.pop("MLST", None)
+
+    dropped = {"done": False}
+    limit = args.drop_transfer_after
+    stall = args.stall_transfer_after
+
+    def drop_now(dtp):
+        dropped["done"] = True
+        dtp.cmd_channel.close()  # closes the data channel too
+
+    class Dtp(DTPHandler):
+        def handle_read(self):
+            super().handle_read()
+            if limit >= 0 and not dropped["done"] and self.tot_bytes_received >= limit:
+                drop_now(self)
+
+        handle_read_event = handle_read  # the base class binds its own method
+
+        def send(self, data):
+            if limit >= 0 and not dropped["done"] and self.tot_bytes_sent >= limit:
+                drop_now(self)
+                return 0
+            if stall >= 0 and self.tot_bytes_sent >= stall:
+                self.del_channel()  # silent from now on, socket still open
+                return 0
+            return super().send(data)
+
+    class Handler(FTPHandler):
+        proto_cmds = commands
+        dtp_handler = Dtp
+        # Names are bytes on disk; keep those that are not UTF-8 intact.
+        unicode_errors = "surrogateescape"
+        use_sendfile = False
+        auth_failed_timeout = 0
+        banner = ("Fernhold test server " + LONG_TEXT) if args.long_reply == "banner" \
+            else "Fernhold test server"
+
+        def ftp_USER(self, line):
+            if args.drop_after_user:
+                self.close()
+                return
+            return super().ftp_USER(line)
+
+        def ftp_FEAT(self, line):
+            if args.feat == "lower":
+                self.push("211-Features:\r\n utf8\r\n size\r\n")
+                self.respond("211 End")
+                return
+            return super().ftp_FEAT(line)
+
+        def ftp_PWD(self, line):
+            if args.long_reply == "pwd":
+                self.respond('257 "/%s" is the current directory.' % LONG_TEXT)
+                return
+            return super().ftp_PWD(line)
+
+        def ftp_LIST(self, path):
+            if args.list_file:
+                with open(args.list_file, "rb") as listing:
+                    self.push_dtp_data(listing.read(), isproducer=False, cmd="LIST")
+                return path
+            return super().ftp_LIST(path)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    Handler.authorizer = authorizer
+
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    print("PORT %d" % server.address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
