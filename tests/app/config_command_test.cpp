@@ -1,0 +1,143 @@
+#include "run_program.h"
+#include "running_instance.h"
+#include "named_lock.h"
+#include "temp_home.h"
+
+#include <gtest/gtest.h>
+
+using namespace fernhold;
+using namespace fernhold::test;
+
+namespace {
+
+QString out(const RunResult& r)
+{
+    return QString::fromUtf8(r.out).trimmed();
+}
+
+class ConfigCommandTest : public ::testing::Test
+{
+protected:
+    QString prefs() const
+    {
+        return QString::fromUtf8(TempHome::readFile(home.appData() + QStringLiteral("fernhold.ini")));
+    }
+    TempHome home;
+};
+
+} // namespace
+
+TEST_F(ConfigCommandTest, PasswordFromStdinIsStoredProtectedAndReadBack)
+{
+    const RunResult set = RunFernhold(
+        {QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("CryptPassword"),
+         QStringLiteral("--stdin")},
+        "Tr0ub4dor&3\n");
+    ASSERT_EQ(set.exitCode, 0) << set.err.toStdString();
+    EXPECT_FALSE(prefs().contains(QStringLiteral("Tr0ub4dor")));
+    EXPECT_TRUE(prefs().contains(QStringLiteral("CryptPassword = ")));
+    const RunResult get =
+        RunFernhold({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("CryptPassword")});
+    EXPECT_EQ(out(get), QStringLiteral("Tr0ub4dor&3"));
+    const RunResult list = RunFernhold({QStringLiteral("config"), QStringLiteral("list")});
+    EXPECT_FALSE(list.out.contains("Tr0ub4dor"));
+
+    // On the command line it would show in the process list.
+    const RunResult argv = RunFernhold({QStringLiteral("config"), QStringLiteral("set"),
+                                        QStringLiteral("FTPPassword3"), QStringLiteral("x")});
+    EXPECT_EQ(argv.exitCode, 2);
+}
+
+TEST_F(ConfigCommandTest, BadValuesAndUnknownKeysAreRefused)
+{
+    const QList<QStringList> refused = {
+        {QStringLiteral("Nonsense"), QStringLiteral("1")},
+        {QStringLiteral("BackupCycle"), QStringLiteral("10000")},
+        {QStringLiteral("BackupCycle"), QStringLiteral("ten")},
+        {QStringLiteral("BackupCopies"), QStringLiteral("0")},
+        {QStringLiteral("CryptMethode"), QStringLiteral("3")},
+        {QStringLiteral("TargetType4"), QStringLiteral("SMB")},
+        {QStringLiteral("TargetType10"), QStringLiteral("WIN")},
+        {QStringLiteral("FTPServerPort2"), QStringLiteral("70000")},
+        {QStringLiteral("TargetDir"), QStringLiteral("relative/path")},
+        {QStringLiteral("Schedule"), QStringLiteral("8,0,17,30,0,1,1,1,1,1,0;")},
+        {QStringLiteral("Schedule"), QString(QStringLiteral("25,0,17,30,0,1,1,1,1,1,0;")).repeated(7)},
+    };
+    for (const QStringList& kv : refused) {
+        const RunResult r = RunFernhold({QStringLiteral("config"), QStringLiteral("set"), kv[0], kv[1]});
+        EXPECT_EQ(r.exitCode, 2) << kv.join(u' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    const RunResult getUnknown =
+        RunFernhold({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("Nope")});
+    EXPECT_EQ(getUnknown.exitCode, 2);
+    const RunResult password = RunFernhold({QStringLiteral("config"), QStringLiteral("set"),
+                                            QStringLiteral("CryptPassword"), QStringLiteral("--stdin")},
+                                           "p\xC3\xA4ss\n");
+    EXPECT_EQ(password.exitCode, 2);
+}
+
+TEST_F(ConfigCommandTest, ValuesAreNormalisedLikeTheSettingsWindowDoes)
+{
+    const auto set = [](const QString& key, const QString& value) {
+        return RunFernhold({QStringLiteral("config"), QStringLiteral("set"), key, value}).exitCode;
+    };
+    const auto get = [](const QString& key) {
+        return out(RunFernhold({QStringLiteral("config"), QStringLiteral("get"), key}));
+    };
+    EXPECT_EQ(set(QStringLiteral("ExcludeFileTypes"), QStringLiteral(" .JPG; .png ")), 0);
+    EXPECT_EQ(get(QStringLiteral("ExcludeFileTypes")), QStringLiteral("jpg,png"));
+    EXPECT_EQ(set(QStringLiteral("targetdir2"), QStringLiteral("/mnt/backup")), 0);
+    EXPECT_EQ(get(QStringLiteral("TargetDir2")), QStringLiteral("/mnt/backup/"));
+    EXPECT_EQ(set(QStringLiteral("TargetType2"), QStringLiteral("FTP")), 0);
+    EXPECT_EQ(get(QStringLiteral("TargetType2")), QStringLiteral("FTP"));
+    EXPECT_EQ(set(QStringLiteral("BackupCycle"), QStringLiteral("5")), 0);
+    EXPECT_TRUE(prefs().contains(QStringLiteral("\r\nBackupCycle = 5\r\n")));
+
+    EXPECT_EQ(get(QStringLiteral("InitialFullBackupLastStarted")), QStringLiteral("0"));
+    EXPECT_EQ(set(QStringLiteral("InitialRepeater"), QStringLiteral("1")), 0);
+    EXPECT_GT(get(QStringLiteral("InitialFullBackupLastStarted")).toLongLong(), 1700000000);
+}
+
+TEST_F(ConfigCommandTest, SourcesAreAddedListedAndRemoved)
+{
+    const QString docs = home.path() + QStringLiteral("Docs");
+    const QString music = home.path() + QStringLiteral("Music");
+    home.writeFile(QStringLiteral("Docs/a.txt"), "a");
+    home.writeFile(QStringLiteral("Music/b.mp3"), "b");
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("add"), music,
+                           QStringLiteral("--targets"), QStringLiteral("3,1,3"),
+                           QStringLiteral("--filter"), QStringLiteral(".MP3; .ogg"),
+                           QStringLiteral("--no-subfolders")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("add"), docs}).exitCode, 0);
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("add"),
+                           home.path() + QStringLiteral("missing")})
+                  .exitCode,
+              2);
+    const QStringList rows =
+        out(RunFernhold({QStringLiteral("source"), QStringLiteral("list")})).split(u'\n');
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0], QStringLiteral("1\t") + docs + QStringLiteral("/\tOK\t\t1"));
+    EXPECT_EQ(rows[1], QStringLiteral("2\t") + music + QStringLiteral("/\t\tmp3,ogg\t1,3"));
+
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("remove"), QStringLiteral("1")}).exitCode, 0);
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("remove"), QStringLiteral("5")}).exitCode, 2);
+    const QString left = out(RunFernhold({QStringLiteral("source"), QStringLiteral("list")}));
+    EXPECT_TRUE(left.startsWith(QStringLiteral("1\t") + music));
+    EXPECT_FALSE(left.contains(docs));
+}
+
+TEST_F(ConfigCommandTest, ChangesAreRefusedWhileAnInstanceRuns)
+{
+    RunningInstance instance;
+    ASSERT_TRUE(WaitUntil([&] { return NamedLock::isHeldElsewhere(home.runtimeDir(), QStringLiteral("Fernhold")); }));
+    const RunResult r = RunFernhold(
+        {QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("BackupCycle"), QStringLiteral("3")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("running"));
+    EXPECT_EQ(out(RunFernhold({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("BackupCycle")})),
+              QStringLiteral("15"));
+    EXPECT_EQ(instance.terminate(), 0);
+}
