@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+
 #include <deque>
 #include <vector>
 
