@@ -52,7 +52,9 @@ DropboxFolders readDropboxInfo(const QString& path)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        qCDebug(lcTargets) << "Dropbox info" << path << "not read:" << error.errorString();
+        qCDebug(lcTargets) << "Dropbox info" << path << "not read:"
+                           << (error.error == QJsonParseError::NoError ? QStringLiteral("no object")
+                                                                       : error.errorString());
         return found;
     }
     const QJsonObject root = document.object();
