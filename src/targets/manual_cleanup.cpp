@@ -113,7 +113,12 @@ void ManualCleanupJob::begin()
         FtpSessionOptions options;
         options.stopRequested = stop;
         if (FtpCheckTarget(m_settings, m_target, options) != 1) {
-            unreachable();
+            // A check cut short by the stop button says nothing about the server.
+            if (mustStop()) {
+                finish(Outcome::Stopped, {});
+            } else {
+                unreachable();
+            }
             return;
         }
         m_ui.showCleanupRunning(true);
