@@ -1,4 +1,6 @@
 #include "application.h"
+#include "clean_command.h"
+#include "cloud_command.h"
 #include "remote_commands.h"
 #include "settings_commands.h"
 #include "text_table.h"
@@ -20,6 +22,9 @@ void printUsage()
         "       fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
         "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT] [--no-subfolders]\n"
         "                       | remove N\n"
+        "       fernhold clean --target N (--days D [--keep-latest 0|1] | --size S --unit kb|mb)\n"
+        "                      [--yes]\n"
+        "       fernhold --cloud-folders\n"
         "\n"
         "Continuous file backup: keeps every new or changed file of your source folders\n"
         "as a dated version at up to nine backup targets (folders or FTP servers).\n"
@@ -33,6 +38,9 @@ void printUsage()
         "  config         read or change settings (while Fernhold is not running);\n"
         "                 passwords and FTP user names are read with --stdin\n"
         "  source         list, add or remove source folders\n"
+        "  clean          delete the versions at a target older than D days or larger\n"
+        "                 than S kilobytes or megabytes (asks; --yes confirms)\n"
+        "  --cloud-folders  print the folders of cloud-storage clients found here\n"
         "  --help         show this help\n"
         "  --version      show the version\n",
         stdout);
@@ -58,6 +66,12 @@ int main(int argc, char** argv)
     }
     if (first == QStringLiteral("source")) {
         return fernhold::RunSourceCommand(args.mid(1));
+    }
+    if (first == QStringLiteral("clean")) {
+        return fernhold::RunCleanCommand(args.mid(1));
+    }
+    if (first == QStringLiteral("--cloud-folders") && args.size() == 1) {
+        return fernhold::RunCloudFoldersCommand();
     }
 
     fernhold::Application::Options options;
