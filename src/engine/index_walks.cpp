@@ -25,15 +25,19 @@ public:
             return;
         }
         const FileRecord record = MakeFileRecord(*state, name);
+        ++m_recorded;
         if (m_onlyReferenced && !m_walk.index.InReference(record)) {
             return;
         }
         m_walk.index.AppendIndexed(record);
     }
 
+    [[nodiscard]] qint64 recorded() const { return m_recorded; }
+
 private:
     const IndexWalk& m_walk;
     const bool m_onlyReferenced;
+    qint64 m_recorded = 0;
 };
 
 // The part CountFolder and BackupFolder share: exclusion rules, lookup, size limit.
@@ -141,7 +145,7 @@ int IndexFolder(const IndexWalk& walk, const QString& folderPath, bool includeSu
     IndexVisitor visitor(walk, onlyReferenced);
     const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
     counts.folders += outcome.folders;
-    counts.files += outcome.files;
+    counts.files += visitor.recorded();
     return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
 }
 

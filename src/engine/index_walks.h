@@ -18,7 +18,7 @@ struct RunState;
 struct IndexCounts
 {
     qint64 folders = 0; // folders opened
-    qint64 files = 0;   // files whose state was read
+    qint64 files = 0;   // files whose state was read (recorded or not)
 };
 
 // What the index walk needs.
