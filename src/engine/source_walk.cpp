@@ -12,12 +12,23 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace fernhold {
 
 namespace {
 
 constexpr unsigned kStateMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+
+using FolderKey = std::pair<std::uint64_t, std::uint64_t>; // device, inode
+
+struct FolderKeyHash
+{
+    std::size_t operator()(const FolderKey& key) const
+    {
+        return std::hash<std::uint64_t>()(key.first * 0x9E3779B97F4A7C15ULL ^ key.second);
+    }
+};
 
 struct PendingFolder
 {
@@ -114,7 +125,8 @@ private:
             return;
         }
         struct stat self = {};
-        if (::fstat(fd, &self) != 0 || m_skip.contains(self.st_dev, self.st_ino)) {
+        if (::fstat(fd, &self) != 0 || m_skip.contains(self.st_dev, self.st_ino) ||
+            !m_seen.insert({self.st_dev, self.st_ino}).second) {
             ::close(fd);
             return;
         }
@@ -215,6 +227,8 @@ private:
     const FolderIdSet& m_skip;
     WalkVisitor& m_visitor;
     std::vector<PendingFolder> m_stack;
+    // Folders already walked: a bind mount can make a folder its own descendant.
+    std::unordered_set<FolderKey, FolderKeyHash> m_seen;
     QString m_name;
     WalkOutcome m_outcome;
 };

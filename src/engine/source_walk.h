@@ -77,6 +77,8 @@ struct WalkOutcome
 //   files reach the visitor.
 // - A folder that cannot be opened is skipped with everything below it.
 // - Folders in `skip` are never entered (the walked folder itself included).
+// - A folder met a second time (a bind mount of one of its parents) is not
+//   walked again.
 // The files of a folder are visited before its sub-folders, which follow in
 // listing order.
 WalkOutcome WalkFolder(const QString& folderPath, bool includeSub, const FolderIdSet& skip,

@@ -7,6 +7,8 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
@@ -320,4 +322,28 @@ TEST_F(IndexWalkTest, TheBackupWalkStopsAtTheNextEntry)
     EXPECT_EQ(CountFolder(walk, false, {}, src, bytes), 1);
     EXPECT_EQ(bytes, 5);
     EXPECT_EQ(CountFolder(walk, true, {}, home.path() + QStringLiteral("none/"), bytes), 0);
+}
+
+TEST_F(IndexWalkTest, AFolderMountedInsideItselfIsWalkedOnce)
+{
+    file(QStringLiteral("a.txt"));
+    file(QStringLiteral("sub/b.txt"));
+    const QByteArray loop = QFile::encodeName(src + QStringLiteral("sub/loop"));
+    ASSERT_EQ(::mkdir(loop.constData(), 0700), 0);
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs a mount namespace of its own";
+    }
+    // In a child with its own mount namespace, so the mount vanishes with it.
+    EXPECT_EXIT(
+        {
+            ::alarm(30); // a walk that loops ends the child
+            const bool mounted =
+                ::unshare(CLONE_NEWNS) == 0 &&
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                ::mount(QFile::encodeName(src).constData(), loop.constData(), nullptr, MS_BIND,
+                        nullptr) == 0;
+            const IndexScanResult result = scan();
+            std::_Exit(!mounted ? 2 : result.folders == 2 && result.files == 2 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
