@@ -334,6 +334,7 @@ TEST_F(IndexWalkTest, AFolderMountedInsideItselfIsWalkedOnce)
         GTEST_SKIP() << "needs a mount namespace of its own";
     }
     // In a child with its own mount namespace, so the mount vanishes with it.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             ::alarm(30); // a walk that loops ends the child
