@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -62,12 +63,18 @@ void ApplyIndexedSources(JobSettings& settings, const std::vector<IndexedSource>
 // mode, the table written. Stops with the pass.
 std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEnvironment& env);
 
-// Pass state the index walks share with the backup pass.
+// State of the running backup pass, re-created for every pass; the index
+// walks share the first three fields with it.
 struct PassState
 {
     std::array<std::int8_t, 10> TargetReady{}; // index 1 to 9
     qint64 BytesToDo = 0;
     qint64 BytesDone = 0;
+    qint64 PassStartTime = 0; // seconds since 1970 at the start of the walk
+    qint64 ShownRemaining = 0;
+    QString ProgressText;
+    qint64 LongPathCount = 0;
+    QStringList PassFileList;
 };
 
 // The first ready target named in `sourceDirTarget`, 0 when none is.

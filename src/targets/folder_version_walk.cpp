@@ -125,9 +125,4 @@ void FolderVersionWalk::cleanNextFolder()
     }
 }
 
-bool CanListFolder(const QString& folder)
-{
-    return !folder.isEmpty() && openFolder(QFile::encodeName(folder), true) != nullptr;
-}
-
 } // namespace fernhold

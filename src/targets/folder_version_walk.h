@@ -33,7 +33,4 @@ private:
     bool m_atStart = true;
 };
 
-// True when `folder` is a folder that can be opened for listing.
-[[nodiscard]] bool CanListFolder(const QString& folder);
-
 } // namespace fernhold

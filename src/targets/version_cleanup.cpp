@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "folder_version_walk.h"
+#include "source_walk.h"
 #include "ftp_target.h"
 #include "ftp_version_walk.h"
 #include "job_settings.h"

@@ -237,8 +237,6 @@ TEST(CloudFoldersCommand, PrintsFiveRows)
 
 TEST_F(CleanCommand, OncePassCleansAPreparedTarget)
 {
-    GTEST_SKIP() << "the backup pass does not call the automatic clean-up yet; enable this "
-                    "test once it calls CleanTargetVersions";
     const QString source = m_home.path() + QStringLiteral("source/");
     plant(source + QStringLiteral("new.txt"), "fresh");
     const QString docs = m_target + source.mid(1);
