@@ -53,7 +53,21 @@ test)
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp"
-    ctest --test-dir build/test --output-on-failure -j "$jobs"
+    status=0
+    ctest --test-dir build/test --output-on-failure -j "$jobs" || status=$?
+    # The engine and the core share state between the main thread and the
+    # worker: their suites run once more under ThreadSanitizer.
+    cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+        -DFERNHOLD_TSAN=ON -DFERNHOLD_WERROR=ON -DFERNHOLD_TESTS=ON
+    cmake --build build/tsan -j "$jobs" --target fernhold_core_tests fernhold_engine_tests
+    # die_after_fork=0: tests start child programs (7za, FTP servers) from a
+    # process that already has threads; the children only exec.
+    for suite in core engine; do
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0" \
+            "build/tsan/tests/fernhold_${suite}_tests" --gtest_brief=1 || status=1
+    done
+    exit "$status"
     ;;
 *)
     echo "usage: ./build.sh run [FERNHOLD ARGUMENTS] | ./build.sh test" >&2
