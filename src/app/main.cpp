@@ -1,5 +1,6 @@
 #include "application.h"
 #include "remote_commands.h"
+#include "restore_command.h"
 #include "settings_commands.h"
 #include "text_table.h"
 
@@ -20,6 +21,12 @@ void printUsage()
         "       fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
         "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT] [--no-subfolders]\n"
         "                       | remove N\n"
+        "       fernhold restore list [--target N] [--name TEXT] [--date YYYY-MM-DD] [FOLDER]\n"
+        "       fernhold restore version [--target N] [--to DIR] [--yes] [--password-stdin]\n"
+        "                       FOLDER VERSION\n"
+        "       fernhold restore folder [--target N] --from YYYY-MM-DD --until YYYY-MM-DD\n"
+        "                       [--oldest] [--subfolders] [--filter TEXT] [--to DIR] [--yes]\n"
+        "                       [--password-stdin] FOLDER\n"
         "\n"
         "Continuous file backup: keeps every new or changed file of your source folders\n"
         "as a dated version at up to nine backup targets (folders or FTP servers).\n"
@@ -33,6 +40,12 @@ void printUsage()
         "  config         read or change settings (while Fernhold is not running);\n"
         "                 passwords and FTP user names are read with --stdin\n"
         "  source         list, add or remove source folders\n"
+        "  restore        list the versions at a target (name, saved on, note, version\n"
+        "                 name; FOLDER as the list shows it, e.g. home/ann/Docs/), restore\n"
+        "                 one version to its source folder or into --to DIR, or restore a\n"
+        "                 folder in the newest (--oldest: oldest) version of each file within\n"
+        "                 a range of days; questions are answered No unless --yes is given;\n"
+        "                 --password-stdin reads the password of encrypted versions\n"
         "  --help         show this help\n"
         "  --version      show the version\n",
         stdout);
@@ -58,6 +71,9 @@ int main(int argc, char** argv)
     }
     if (first == QStringLiteral("source")) {
         return fernhold::RunSourceCommand(args.mid(1));
+    }
+    if (first == QStringLiteral("restore")) {
+        return fernhold::RunRestoreCommand(args.mid(1));
     }
 
     fernhold::Application::Options options;

@@ -55,6 +55,12 @@ public:
 
     // Busy pointer while a long call runs on the GUI thread.
     virtual void setBusy(bool busy) { (void)busy; }
+
+    // Restore page
+    // The page's read-only path field: the folder shown, or a status text while work runs.
+    virtual void showRestorePath(const QString& text) { (void)text; }
+    // Puts the keyboard focus into the page's password field.
+    virtual void focusRestorePassword() {}
 };
 
 } // namespace fernhold

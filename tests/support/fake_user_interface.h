@@ -5,7 +5,6 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
-
 #include <deque>
 #include <vector>
 
@@ -32,6 +31,8 @@ public:
     void showStatusText(const QString& text) override;
     [[nodiscard]] QString pickFolder(const QString& title, const QString& startFolder) override;
     void setBusy(bool busy) override;
+    void showRestorePath(const QString& text) override;
+    void focusRestorePassword() override;
 
     // Script: answers for the next questions and folder picks, in order. An
     // unscripted question takes its default button; an unscripted pick cancels.
@@ -44,6 +45,9 @@ public:
     [[nodiscard]] QStringList statusTexts() const;
     [[nodiscard]] std::vector<int> programStatuses() const;
     [[nodiscard]] bool busy() const;
+    // Every text the restore page's path field was given, in order.
+    [[nodiscard]] QStringList restorePaths() const;
+    [[nodiscard]] int passwordFocusCount() const;
     // True when some message's text contains `part`.
     [[nodiscard]] bool sawMessageContaining(const QString& part) const;
 
@@ -57,6 +61,8 @@ private:
     std::deque<bool> m_answers;
     std::deque<QString> m_folders;
     bool m_busy = false;
+    QStringList m_restorePaths;
+    int m_passwordFocusCount = 0;
 };
 
 } // namespace fernhold::test
