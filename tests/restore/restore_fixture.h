@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -35,6 +36,15 @@ inline bool writeAll(const QString& path, const QByteArray& content)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(content) == content.size();
+}
+
+inline QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    }
+    return bytes;
 }
 
 // Names in a folder, hidden ones included.
