@@ -1,10 +1,15 @@
 #include "application.h"
 
+#include "archiver.h"
+#include "backup_pass.h"
 #include "crash_handler.h"
+#include "file_time_table.h"
 #include "folders.h"
+#include "index_scan.h"
 #include "periodic_section.h"
 #include "termination.h"
 #include "text_table.h"
+#include "version_cleanup.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -60,6 +65,12 @@ Application::Application(Options options)
       m_presenceLock(m_paths.folders.runtimeDir, text("MutexProgName"))
 {
     m_ui.setVerbose(options.verbose);
+    m_targets = std::make_unique<TargetServices>(
+        [this](const JobSettings& settings, int target, const QString& path) {
+            const CleanupCount count =
+                CleanTargetVersions(settings, m_run, m_clock, m_ui, path, target);
+            return count.stopped ? 0 : 1;
+        });
 }
 
 Application::~Application() = default;
@@ -71,13 +82,16 @@ int Application::run()
         return *exitCode;
     }
     m_started = true;
+    int exitCode = 0;
     if (m_options.once) {
         runOnce();
+        // The pass ran when it found a target; without one nothing was saved.
+        exitCode = m_passesRun > 0 && m_lastPassReadyTargets > 0 ? 0 : 1;
     } else if (!TerminationWatch::requested()) {
         mainLoop();
     }
     programEnd();
-    return 0;
+    return exitCode;
 }
 
 std::optional<int> Application::startUp()
@@ -112,16 +126,24 @@ std::optional<int> Application::startUp()
         return 1;
     }
 
+    if (InstallArchiver(ArchiverCheck::StartUp, m_archiver, m_paths.folders.temp) != 1) {
+        m_ui.showMessage(text("TXT00001"), text("TXT00006"), MessageIcon::Warning, true);
+        return 0;
+    }
+
     m_store.LoadSettings(m_settings);
     m_statusLine.setBackupCycle(m_settings.BackupCycle);
 
     m_log.ReadLogFile();
     m_log.AddLogLine(QStringLiteral("\t\t") + text("TXT00157"));
     if (m_settings.LogfileActive == 1) {
+        m_times.LastLogFlush = m_clock.nowSeconds();
         (void)m_log.WriteLogFile(m_settings);
     }
 
-    if (m_settings.WorkModeExtended < 1) {
+    if (m_settings.WorkModeExtended >= 1) {
+        (void)ReadFileTimeTable(m_index, fileTimePath());
+    } else {
         QFile::remove(fileTimePath());
     }
 
@@ -133,6 +155,9 @@ std::optional<int> Application::startUp()
     PeriodicHooks hooks;
     hooks.startIndexScan = [this] { return startIndexScan(); };
     hooks.startBackupPass = [this] { return startBackupPass(); };
+    hooks.emptySourceIndex = [this] { m_index.EmptyIndex(); };
+    hooks.archiverUsable = [this] { return archiverUsable(); };
+    hooks.archiverMissing = [this] { archiverMissing(); };
     hooks.remoteRequested = [this](const QString& name) {
         return NamedLock::isHeldElsewhere(m_paths.folders.runtimeDir, name);
     };
@@ -194,8 +219,10 @@ void Application::runOnce()
         QCoreApplication::processEvents();
     }
     if (m_options.full) {
+        // As the full-backup button does: every file looks new to the pass.
         m_run.FullBackupRequested = 1;
         m_run.RescanRequested = 0;
+        m_index.EmptyIndex();
     }
     m_periodic->requestBackupNow();
     m_periodic->RunPeriodicSection();
@@ -222,10 +249,21 @@ void Application::programEnd()
     m_recorder.RecordStatus(-1);
     if (m_settings.WorkModeExtended < 1) {
         QFile::remove(fileTimePath());
+    } else if (workerEnded) {
+        // A worker still running owns the index; its table is written by the
+        // next run instead of a half-updated one now.
+        (void)SaveFileTimeTable(m_index, fileTimePath(), m_clock, m_ui);
     }
     m_log.AddLogLine(QStringLiteral("\t\t") + text("TXT00158"));
     if (m_settings.LogfileActive == 1) {
         (void)m_log.WriteLogFile(m_settings);
+    }
+    if (workerEnded && QFile::exists(ftpTempPath())) {
+        // A stopped upload left its copy behind.
+        m_ui.showMessage(text("Program_Name") + QStringLiteral(" (FTP)"),
+                         text("TXT00099") + QStringLiteral("\r\n") + text("TXT00100"),
+                         MessageIcon::Information, true);
+        QFile::remove(ftpTempPath());
     }
     m_presenceLock.unlock();
     m_instanceLock.unlock();
@@ -244,14 +282,57 @@ QString Application::fileTimePath() const
 
 int Application::startIndexScan()
 {
-    // The index scan is plugged in by the source index.
-    return 0;
+    auto result = std::make_shared<IndexScanResult>();
+    const IndexEnvironment env{m_index, m_run, m_statusLine, m_ui, m_clock, fileTimePath()};
+    return m_slot.start([settings = m_settings, env, result] { *result = IndexScan(settings, env); },
+                        [this, result] { ApplyIndexedSources(m_settings, result->indexed); },
+                        m_settings.ProcessPriorityLower == 1);
 }
 
 int Application::startBackupPass()
 {
-    // The backup pass is plugged in by the backup engine.
-    return 0;
+    auto settings = std::make_shared<JobSettings>(m_settings);
+    auto result = std::make_shared<BackupPassResult>();
+    const bool started = m_slot.start(
+        [this, settings, result] {
+            const RunState& run = m_run;
+            const Archiver archiver(m_archiver.program, m_paths.folders.temp,
+                                    [&run] { return PassMustStop(run); });
+            BackupServices services{*settings,     m_run,  m_clock,          m_ui,
+                                    m_statusLine,  m_recorder, m_log,     m_index,
+                                    m_paths.folders, archiver, *m_targets, m_times,
+                                    fileTimePath()};
+            *result = BackupPass(*settings, services);
+        },
+        [this, result] {
+            ++m_passesRun;
+            m_lastPassReadyTargets = result->readyTargets;
+            ApplyIndexedSources(m_settings, result->indexed);
+            if (result->fullBackupStarted) {
+                m_settings.InitialFullBackupLastStarted = *result->fullBackupStarted;
+                (void)m_store.SaveSettings(m_settings);
+            }
+        },
+        m_settings.ProcessPriorityLower == 1);
+    return started ? 1 : 0;
+}
+
+bool Application::archiverUsable()
+{
+    return InstallArchiver(ArchiverCheck::BeforePass, m_archiver, m_paths.folders.temp) == 1;
+}
+
+void Application::archiverMissing()
+{
+    // Ends at once, like a start without the archiver: nothing is saved.
+    m_ui.showMessage(text("TXT00001"), text("TXT00006"), MessageIcon::Warning, true);
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+QString Application::ftpTempPath() const
+{
+    return m_paths.folders.temp + u'~' + text("Temp_FileName") + QStringLiteral("Ftp.tmp");
 }
 
 } // namespace fernhold

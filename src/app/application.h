@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app_paths.h"
+#include "archiver_program.h"
+#include "backup_context.h"
 #include "clock.h"
 #include "headless_ui.h"
 #include "job_settings.h"
@@ -9,7 +11,9 @@
 #include "program_status.h"
 #include "run_state.h"
 #include "settings_store.h"
+#include "source_index.h"
 #include "status_line.h"
+#include "target_services.h"
 #include "worker_slot.h"
 
 #include <memory>
@@ -53,6 +57,9 @@ private:
 
     [[nodiscard]] int startIndexScan();
     [[nodiscard]] int startBackupPass();
+    [[nodiscard]] bool archiverUsable();
+    [[noreturn]] void archiverMissing();
+    [[nodiscard]] QString ftpTempPath() const;
 
     Options m_options;
     AppPaths m_paths;
@@ -65,6 +72,12 @@ private:
     StatusLine m_statusLine;
     WorkerSlot m_slot;
     LogBook m_log;
+    SourceIndex m_index;
+    ArchiverProgram m_archiver;
+    EngineTimes m_times;
+    std::unique_ptr<TargetServices> m_targets;
+    int m_passesRun = 0;
+    int m_lastPassReadyTargets = 0;
     NamedLock m_instanceLock;
     NamedLock m_presenceLock;
     std::unique_ptr<PeriodicSection> m_periodic;

@@ -1,4 +1,6 @@
 #include "application.h"
+#include "clean_command.h"
+#include "cloud_command.h"
 #include "remote_commands.h"
 #include "restore_command.h"
 #include "settings_commands.h"
@@ -21,6 +23,9 @@ void printUsage()
         "       fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
         "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT] [--no-subfolders]\n"
         "                       | remove N\n"
+        "       fernhold clean --target N (--days D [--keep-latest 0|1] | --size S --unit kb|mb)\n"
+        "                      [--yes]\n"
+        "       fernhold --cloud-folders\n"
         "       fernhold restore list [--target N] [--name TEXT] [--date YYYY-MM-DD] [FOLDER]\n"
         "       fernhold restore version [--target N] [--to DIR] [--yes] [--password-stdin]\n"
         "                       FOLDER VERSION\n"
@@ -40,6 +45,9 @@ void printUsage()
         "  config         read or change settings (while Fernhold is not running);\n"
         "                 passwords and FTP user names are read with --stdin\n"
         "  source         list, add or remove source folders\n"
+        "  clean          delete the versions at a target older than D days or larger\n"
+        "                 than S kilobytes or megabytes (asks; --yes confirms)\n"
+        "  --cloud-folders  print the folders of cloud-storage clients found here\n"
         "  restore        list the versions at a target (name, saved on, note, version\n"
         "                 name; FOLDER as the list shows it, e.g. home/ann/Docs/), restore\n"
         "                 one version to its source folder or into --to DIR, or restore a\n"
@@ -71,6 +79,12 @@ int main(int argc, char** argv)
     }
     if (first == QStringLiteral("source")) {
         return fernhold::RunSourceCommand(args.mid(1));
+    }
+    if (first == QStringLiteral("clean")) {
+        return fernhold::RunCleanCommand(args.mid(1));
+    }
+    if (first == QStringLiteral("--cloud-folders") && args.size() == 1) {
+        return fernhold::RunCloudFoldersCommand();
     }
     if (first == QStringLiteral("restore")) {
         return fernhold::RunRestoreCommand(args.mid(1));

@@ -10,6 +10,7 @@
 #include "job_settings.h"
 #include "named_lock.h"
 #include "restore_version.h"
+#include "restored_registration.h"
 #include "settings_store.h"
 #include "termination.h"
 #include "text_table.h"
@@ -411,10 +412,27 @@ int restoreFolder(const QStringList& arguments)
     }
     const Archiver archiver(session.archiverProgram.program, session.paths.folders.temp,
                             stopRequested);
+    // In extended mode the file-time table is what the next start compares
+    // with; without an instance it is ours to update (the lock keeps one
+    // from starting meanwhile).
+    RegisterRestored registerRestored;
+    if (!instanceRuns && session.settings.WorkModeExtended >= 1) {
+        const QString table = session.paths.folders.appData + text("FileTime_File");
+        registerRestored = [&session, table](const QStringList& files) {
+            const int added = RegisterInFileTimeTable(table, files);
+            if (added > 0) {
+                PrintError(text("TXT00420"));
+            } else if (added < 0) {
+                session.ui.showMessage(text("TXT00001"),
+                                       text("TXT00134") + QStringLiteral(" \r\n") + table,
+                                       MessageIcon::Warning);
+            }
+        };
+    }
     FolderRestoreWindow window(
         session.settings,
         RestoreServices{session.ui, archiver, session.paths.folders.documents, ftpOptions()},
-        *folder, password, *from);
+        *folder, password, *from, std::move(registerRestored));
     FolderSearchOptions& options = window.options();
     options.oldest = args->has("--oldest");
     options.subFolders = args->has("--subfolders");

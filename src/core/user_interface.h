@@ -56,6 +56,13 @@ public:
     // Busy pointer while a long call runs on the GUI thread.
     virtual void setBusy(bool busy) { (void)busy; }
 
+    // Manual clean-up page
+    // The clean-up status text: the folder being cleaned, a failure, the
+    // result. Shown only while the settings window is open.
+    virtual void showCleanupStatus(const QString& text) { (void)text; }
+    // The red notice that a clean-up runs; false hides it.
+    virtual void showCleanupRunning(bool running) { (void)running; }
+
     // Restore page
     // The page's read-only path field: the folder shown, or a status text while work runs.
     virtual void showRestorePath(const QString& text) { (void)text; }

@@ -142,4 +142,28 @@ bool FakeUserInterface::sawMessageContaining(const QString& part) const
     return false;
 }
 
+void FakeUserInterface::showCleanupStatus(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_cleanupStatuses.append(text);
+}
+
+void FakeUserInterface::showCleanupRunning(bool running)
+{
+    QMutexLocker lock(&m_mutex);
+    m_cleanupRunning.push_back(running);
+}
+
+QStringList FakeUserInterface::cleanupStatuses() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cleanupStatuses;
+}
+
+std::vector<bool> FakeUserInterface::cleanupRunning() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cleanupRunning;
+}
+
 } // namespace fernhold::test

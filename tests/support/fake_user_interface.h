@@ -31,6 +31,8 @@ public:
     void showStatusText(const QString& text) override;
     [[nodiscard]] QString pickFolder(const QString& title, const QString& startFolder) override;
     void setBusy(bool busy) override;
+    void showCleanupStatus(const QString& text) override;
+    void showCleanupRunning(bool running) override;
     void showRestorePath(const QString& text) override;
     void focusRestorePassword() override;
 
@@ -50,6 +52,9 @@ public:
     [[nodiscard]] int passwordFocusCount() const;
     // True when some message's text contains `part`.
     [[nodiscard]] bool sawMessageContaining(const QString& part) const;
+    // Clean-up page: every status text shown, and each change of the running notice.
+    [[nodiscard]] QStringList cleanupStatuses() const;
+    [[nodiscard]] std::vector<bool> cleanupRunning() const;
 
 private:
     mutable QMutex m_mutex;
@@ -58,6 +63,8 @@ private:
     QStringList m_statusLines;
     QStringList m_statusTexts;
     std::vector<int> m_programStatuses;
+    QStringList m_cleanupStatuses;
+    std::vector<bool> m_cleanupRunning;
     std::deque<bool> m_answers;
     std::deque<QString> m_folders;
     bool m_busy = false;

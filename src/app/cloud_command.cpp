@@ -1,0 +1,19 @@
+#include "cloud_command.h"
+
+#include "app_paths.h"
+#include "cloud_folders.h"
+#include "text_table.h"
+
+namespace fernhold {
+
+int RunCloudFoldersCommand()
+{
+    const AppPaths paths = ResolveAppPaths();
+    const QString notFound = Text(QStringLiteral("GAD00193"));
+    for (const CloudFolder& row : FindCloudFolderRows(paths.folders, paths.registryPath)) {
+        PrintOut(row.label + u'\t' + (row.folder.isEmpty() ? notFound : row.folder));
+    }
+    return 0;
+}
+
+} // namespace fernhold

@@ -1,0 +1,290 @@
+#include "backup_pass.h"
+
+#include "backup_context.h"
+#include "clock.h"
+#include "exclusion_rules.h"
+#include "file_time_table.h"
+#include "index_walks.h"
+#include "job_settings.h"
+#include "log_book.h"
+#include "program_status.h"
+#include "remote_targets.h"
+#include "run_state.h"
+#include "single_file_backup.h"
+#include "source_index.h"
+#include "source_walk.h"
+#include "status_line.h"
+#include "text_table.h"
+#include "user_interface.h"
+
+#include <QThread>
+
+namespace fernhold {
+
+namespace {
+
+QString text(const char* key)
+{
+    return Text(QString::fromLatin1(key));
+}
+
+const QString kTabs = QStringLiteral("\t\t");
+
+class Pass
+{
+public:
+    Pass(JobSettings& settings, BackupServices& services)
+        : m_settings(settings), m_s(services),
+          m_env{services.index, services.run, services.statusLine, services.ui, services.clock,
+                services.fileTimeTablePath}
+    {
+    }
+
+    BackupPassResult run();
+
+private:
+    void status(const QString& line) { m_s.statusLine.ShowStatusLine(line); }
+    void log(const QString& line) { m_s.log.AddLogLine(line); }
+    [[nodiscard]] bool mustStop() const { return PassMustStop(m_s.run); }
+    [[nodiscard]] bool folderTargetReachable(int t) const;
+    void waitForTargets();
+    void walkSources();
+    void cleanUpWhenDue();
+    void summary(bool full);
+    // Sleeps, but wakes for a stop.
+    void pause(qint64 milliseconds) const;
+
+    JobSettings& m_settings;
+    BackupServices& m_s;
+    IndexEnvironment m_env;
+    PassState m_pass;
+    BackupPassResult m_result;
+    QString m_readyText;
+};
+
+bool Pass::folderTargetReachable(int t) const
+{
+    const QString& dir = m_settings.target(t).TargetDir;
+    return !dir.isEmpty() && CanListFolder(dir);
+}
+
+void Pass::pause(qint64 milliseconds) const
+{
+    for (qint64 slept = 0; slept < milliseconds && !mustStop(); slept += 50) {
+        QThread::msleep(50);
+    }
+}
+
+void Pass::waitForTargets()
+{
+    int remaining = m_settings.WaitForTargetDirCount;
+    while (!mustStop()) {
+        m_readyText.clear();
+        QString failText;
+        for (int t = 1; t <= kTargetCount; ++t) {
+            const TargetEntry& target = m_settings.target(t);
+            QString label;
+            bool reachable = false;
+            if (target.TargetType == QStringLiteral("WIN")) {
+                label = QStringLiteral("  [%1] ").arg(t) + target.TargetDir;
+                reachable = folderTargetReachable(t);
+            } else if (target.TargetType == QStringLiteral("FTP")) {
+                label = QStringLiteral("  [%1] ").arg(t) + target.FTPServerName + u':' +
+                        target.FTPServerPort + QStringLiteral(" > ") + target.FTPSubDir;
+                reachable = m_s.remote.FtpCheckTarget(m_settings, t) == 1;
+            } else {
+                continue;
+            }
+            if (reachable) {
+                m_pass.TargetReady[static_cast<std::size_t>(t)] = 1;
+                ++m_result.readyTargets;
+                m_readyText += label;
+            } else {
+                failText += label;
+            }
+        }
+        if (m_result.readyTargets > 0) {
+            log(kTabs + text("TXT00152") + u':' + m_readyText);
+            if (!failText.isEmpty()) {
+                log(kTabs + text("TXT00159") + u':' + failText);
+            }
+            return;
+        }
+        if (m_settings.TargetDirCheckPermanent >= 1) {
+            remaining = m_settings.WaitForTargetDirCount;
+        }
+        if (remaining < 1) {
+            m_s.run.Status = 0;
+            m_s.recorder.RecordStatus(0);
+            status(text("TXT00073"));
+            m_s.ui.showMessage(text("Program_Name"),
+                               text("TXT00075") + QStringLiteral("\r\n") + text("TXT00068") +
+                                   QStringLiteral("\r\n") + text("TXT00069"),
+                               MessageIcon::Information, true);
+            log(kTabs + text("TXT00153"));
+            return;
+        }
+        if (m_settings.TargetDirCheckPermanent >= 1) {
+            status(text("TXT00071") + QStringLiteral(" (permanent)"));
+        } else {
+            status(text("TXT00071") + QStringLiteral(" (") +
+                   QString::number(static_cast<qint64>(remaining) * m_settings.WaitForTargetDirTime) +
+                   u' ' + text("TXT00072") + u')');
+        }
+        pause(static_cast<qint64>(m_settings.WaitForTargetDirTime) * 1000);
+        --remaining;
+    }
+}
+
+void Pass::walkSources()
+{
+    const ExclusionRules rules(m_settings, m_s.folders);
+    const FolderIdSet targetRoots = TargetRootFolders(m_settings);
+    const BackupWalk walk{m_s.index, rules, m_s.run,
+                          SizeLimitBytes(m_settings.BackupSize, m_settings.BackupUnit), targetRoots};
+    if (m_settings.MonitorWithRemaining == 1) {
+        PreCountSources(m_settings, walk, m_pass);
+    }
+    m_pass.PassStartTime = m_s.clock.nowSeconds();
+    m_pass.ShownRemaining = 0;
+    m_pass.ProgressText.clear();
+    if (m_s.run.FullBackupRequested.load() >= 1) {
+        m_s.run.FullBackupRequested = 0;
+        m_settings.InitialFullBackupLastStarted = static_cast<int>(m_s.clock.nowSeconds());
+        m_result.fullBackupStarted = m_settings.InitialFullBackupLastStarted;
+    }
+    m_pass.LongPathCount = 0;
+    m_s.index.BeginPass();
+
+    SingleFileBackup single(m_s, m_pass);
+    const BackupFileFunction backupFile = [&single](const QString& folder, const QString& name,
+                                                    qint64 size,
+                                                    const std::optional<FileRecord>& record,
+                                                    const QString& targets) {
+        single.BackupFile(folder, name, size, record, targets);
+    };
+    for (const SourceEntry& source : m_settings.sources) {
+        if (mustStop()) {
+            break;
+        }
+        if (source.Indexed != 1 || !CanListFolder(source.SourceDirPfad) ||
+            FirstReadyTarget(source.SourceDirTarget, m_pass.TargetReady) == 0) {
+            continue;
+        }
+        log(kTabs + text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
+            QStringLiteral("] ") + source.SourceDirPfad);
+        (void)BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter,
+                           source.SourceDirPfad, source.SourceDirTarget, backupFile);
+    }
+    m_result.newFiles = m_s.index.MergeWorking();
+}
+
+void Pass::cleanUpWhenDue()
+{
+    const qint64 now = m_s.clock.monotonicMs();
+    if (m_settings.NoAutomaticCleaning != 0 ||
+        m_s.times.LastCleanupTime.load() >=
+            now - static_cast<qint64>(m_settings.MaxCleanUpEachMinutes) * 60000) {
+        return;
+    }
+    log(kTabs + text("TXT00155") + u' ' + m_readyText);
+    status(text("TXT00076"));
+    for (int t = 1; t <= kTargetCount; ++t) {
+        const TargetEntry& target = m_settings.target(t);
+        bool usable = false;
+        if (target.TargetType == QStringLiteral("WIN")) {
+            usable = folderTargetReachable(t);
+        } else if (target.TargetType == QStringLiteral("FTP")) {
+            usable = m_s.remote.FtpCheckTarget(m_settings, t) == 1;
+        }
+        if (usable && m_s.run.Status.load() == 1 && m_s.run.Ending.load() == 0) {
+            const QString path =
+                target.TargetType == QStringLiteral("WIN") ? target.TargetDir : QString();
+            if (m_s.remote.CleanTargetVersions(m_settings, t, path) == 1) {
+                m_s.times.LastCleanupTime = m_s.clock.monotonicMs();
+            }
+        }
+    }
+}
+
+void Pass::summary(bool full)
+{
+    int lines = 0;
+    QString extra;
+    if (m_pass.LongPathCount > 0) {
+        lines = 1;
+        extra = QStringLiteral("\r\n") + text("TXT00190") + QStringLiteral(" (") +
+                QString::number(m_pass.LongPathCount) + u')';
+        log(kTabs + text("TXT00190") + QStringLiteral(": ") + QString::number(m_pass.LongPathCount));
+    }
+    for (const QString& name : m_pass.PassFileList) {
+        ++lines;
+        if (lines > 4) {
+            extra += QStringLiteral("\r\n") + text("TXT00077");
+            break;
+        }
+        extra += QStringLiteral("\r\n") + name.left(55) +
+                 (name.size() > 55 ? QStringLiteral("...") : QString());
+    }
+    const QString count = QString::number(m_result.newFiles);
+    if (full) {
+        status(text("TXT00078") + QStringLiteral(" (") + text("TXT00160") + QStringLiteral(", ") +
+               count + u' ' + text("TXT00064") + u')' + extra);
+        log(kTabs + text("TXT00156") + QStringLiteral(" (") + text("TXT00160") + u')');
+    } else {
+        status(text("TXT00078") + QStringLiteral(" (") + count + u' ' + text("TXT00079") + u')' +
+               extra);
+        log(kTabs + text("TXT00156"));
+    }
+}
+
+BackupPassResult Pass::run()
+{
+    const bool full = m_s.run.FullBackupRequested.load() >= 1;
+    if (full) {
+        status(text("TXT00065") + QStringLiteral(" (") + text("TXT00160") + u')');
+        log(kTabs + text("TXT00151") + QStringLiteral(" (") + text("TXT00160") + u')');
+    } else {
+        status(text("TXT00065"));
+        log(kTabs + text("TXT00151"));
+    }
+    m_result.indexed = IndexLateSources(m_settings, m_env);
+    waitForTargets();
+    m_pass.PassFileList.clear();
+    if (m_result.readyTargets > 0) {
+        walkSources();
+    }
+    if (m_settings.WorkModeExtended >= 1) {
+        (void)SaveFileTimeTable(m_s.index, m_s.fileTimeTablePath, m_s.clock, m_s.ui);
+    }
+    cleanUpWhenDue();
+    summary(full);
+    if (m_settings.LogfileActive >= 1) {
+        m_s.times.LastLogFlush = m_s.clock.nowSeconds();
+        (void)m_s.log.WriteLogFile(m_settings);
+    }
+    const std::int8_t before = m_s.run.StatusBeforeBackupNow.load();
+    if (before != m_s.run.Status.load() && before != -9) {
+        m_s.run.Status = before;
+        m_s.recorder.RecordStatus(before);
+        m_s.run.ShownStatus = -2;
+    }
+    m_s.run.StatusBeforeBackupNow = -9;
+    if (m_settings.WarnLongPath == 1 && m_pass.LongPathCount > 0) {
+        m_s.ui.showMessage(text("Program_Name"),
+                           text("TXT00190") + QStringLiteral(": ") +
+                               QString::number(m_pass.LongPathCount) + QStringLiteral("\r\n\r\n") +
+                               text("HLP00027"),
+                           MessageIcon::Warning);
+    }
+    return m_result;
+}
+
+} // namespace
+
+BackupPassResult BackupPass(JobSettings& settings, BackupServices& services)
+{
+    return Pass(settings, services).run();
+}
+
+} // namespace fernhold

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "index_scan.h"
+
+#include <optional>
+#include <vector>
+
+namespace fernhold {
+
+struct BackupServices;
+struct JobSettings;
+
+// What a pass hands back to the main thread, which owns the settings.
+struct BackupPassResult
+{
+    std::vector<IndexedSource> indexed;          // late sources the pass indexed
+    std::optional<int> fullBackupStarted;        // new InitialFullBackupLastStarted
+    int readyTargets = 0;                        // targets reachable at the start
+    qint64 newFiles = 0;                         // files backed up
+};
+
+// One backup pass, the job of the worker slot: indexes late sources, waits
+// for a reachable target, walks every source and backs up each new or
+// changed file, merges the index, saves the file-time table, runs the
+// automatic clean-up when it is due, reports a summary and restores the
+// status a back-up-now request overrode. `settings` is the worker's copy.
+BackupPassResult BackupPass(JobSettings& settings, BackupServices& services);
+
+} // namespace fernhold

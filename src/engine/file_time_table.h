@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace fernhold {
+
+class Clock;
+class SourceIndex;
+class UserInterface;
+
+// The file-time table: the searched entries of the source index as text, so an
+// edit made while the program was not running can be told at the next start.
+// Line 1 is the number of records in decimal, then one 56-character record a
+// line, every line ending in CR LF, ASCII only.
+
+// Writes the table through a temporary file and a rename, mode 0600. Gives 1
+// on success. Entries not yet merged are not written.
+[[nodiscard]] int WriteFileTimeTable(const SourceIndex& index, const QString& path);
+
+// Writes the table, remembers the time in the index (LastIndexSave) and, when
+// it cannot be written, says so in a message box. Gives 1 on success.
+int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& clock,
+                      UserInterface& ui);
+
+// Reads a table into the reference index of `index`. Reads at most as many
+// lines as the first line declares and the file holds; damaged lines are left
+// out (they could never match). Memory stays bounded by the file's length
+// whatever the first line says. A file that cannot be opened leaves the
+// reference as it was; gives 1 when the file was read.
+int ReadFileTimeTable(SourceIndex& index, const QString& path);
+
+} // namespace fernhold

@@ -1,0 +1,169 @@
+#include "index_walks.h"
+
+#include "exclusion_rules.h"
+#include "run_state.h"
+#include "source_index.h"
+
+#include <sys/stat.h>
+
+namespace fernhold {
+
+namespace {
+
+class IndexVisitor final : public WalkVisitor
+{
+public:
+    IndexVisitor(const IndexWalk& walk, bool onlyReferenced)
+        : m_walk(walk), m_onlyReferenced(onlyReferenced)
+    {}
+
+    [[nodiscard]] bool mustStop() const override { return IndexMustStop(m_walk.run); }
+
+    void visitFile(QStringView name, const struct statx* state) override
+    {
+        if (state == nullptr) {
+            return;
+        }
+        const FileRecord record = MakeFileRecord(*state, name);
+        ++m_recorded;
+        if (m_onlyReferenced && !m_walk.index.InReference(record)) {
+            return;
+        }
+        m_walk.index.AppendIndexed(record);
+    }
+
+    [[nodiscard]] qint64 recorded() const { return m_recorded; }
+
+private:
+    const IndexWalk& m_walk;
+    const bool m_onlyReferenced;
+    qint64 m_recorded = 0;
+};
+
+// The part CountFolder and BackupFolder share: exclusion rules, lookup, size limit.
+class ChangeVisitor : public WalkVisitor
+{
+public:
+    ChangeVisitor(const BackupWalk& walk, const QString& filter) : m_walk(walk), m_filter(filter) {}
+
+    [[nodiscard]] bool mustStop() const override { return PassMustStop(m_walk.run); }
+
+    [[nodiscard]] bool admitsFolder(const QString& path) override
+    {
+        return m_walk.rules.IsExcludedFolder(path) == 0;
+    }
+
+    void enterFolder(const QString& folderPath) override
+    {
+        m_folderPath = folderPath;
+        m_exclusion.emplace(m_walk.rules.forFolder(folderPath, m_filter));
+    }
+
+    [[nodiscard]] bool admitsFile(QStringView name) override
+    {
+        return m_exclusion->IsExcludedFile(name) == 0;
+    }
+
+    void visitFile(QStringView name, const struct statx* state) override
+    {
+        std::optional<FileRecord> record;
+        qint64 size = 0;
+        if (state != nullptr) {
+            record = MakeFileRecord(*state, name);
+            if (m_walk.index.LookupRecord(*record)) {
+                return;
+            }
+            size = static_cast<qint64>(state->stx_size);
+        }
+        if (size > m_walk.sizeLimit) {
+            return;
+        }
+        changedFile(name, size, record);
+    }
+
+protected:
+    virtual void changedFile(QStringView name, qint64 size,
+                             const std::optional<FileRecord>& record) = 0;
+
+    const BackupWalk& m_walk;
+    const QString& m_filter;
+    QString m_folderPath;
+    std::optional<FolderExclusion> m_exclusion;
+};
+
+class CountVisitor final : public ChangeVisitor
+{
+public:
+    CountVisitor(const BackupWalk& walk, const QString& filter, qint64& bytesToDo)
+        : ChangeVisitor(walk, filter), m_bytesToDo(bytesToDo)
+    {}
+
+private:
+    void changedFile(QStringView name, qint64 size,
+                     const std::optional<FileRecord>& record) override
+    {
+        (void)name;
+        (void)record;
+        m_bytesToDo += size;
+    }
+
+    qint64& m_bytesToDo;
+};
+
+class BackupVisitor final : public ChangeVisitor
+{
+public:
+    BackupVisitor(const BackupWalk& walk, const QString& filter, const QString& sourceDirTarget,
+                  const BackupFileFunction& backupFile)
+        : ChangeVisitor(walk, filter), m_target(sourceDirTarget), m_backupFile(backupFile)
+    {}
+
+private:
+    void changedFile(QStringView name, qint64 size,
+                     const std::optional<FileRecord>& record) override
+    {
+        m_backupFile(m_folderPath, name.toString(), size, record, m_target);
+    }
+
+    const QString& m_target;
+    const BackupFileFunction& m_backupFile;
+};
+
+} // namespace
+
+bool IndexMustStop(const RunState& run)
+{
+    return run.Ending.load() >= 1 || run.RescanRequested.load() >= 1 ||
+           run.FullBackupRequested.load() >= 1;
+}
+
+int IndexFolder(const IndexWalk& walk, const QString& folderPath, bool includeSub,
+                bool takeAsReference, IndexCounts& counts)
+{
+    const bool onlyReferenced =
+        walk.workModeExtended >= 1 && walk.index.HasReference() && !takeAsReference;
+    IndexVisitor visitor(walk, onlyReferenced);
+    const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
+    counts.folders += outcome.folders;
+    counts.files += visitor.recorded();
+    return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
+}
+
+int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
+                const QString& folderPath, qint64& bytesToDo)
+{
+    CountVisitor visitor(walk, filter, bytesToDo);
+    const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
+    return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
+}
+
+int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
+                 const QString& folderPath, const QString& sourceDirTarget,
+                 const BackupFileFunction& backupFile)
+{
+    BackupVisitor visitor(walk, filter, sourceDirTarget, backupFile);
+    const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
+    return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
+}
+
+} // namespace fernhold

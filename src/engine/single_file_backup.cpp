@@ -1,0 +1,251 @@
+#include "single_file_backup.h"
+
+#include "archiver.h"
+#include "backup_context.h"
+#include "clock.h"
+#include "file_record.h"
+#include "file_time_table.h"
+#include "index_scan.h"
+#include "folders.h"
+#include "log_book.h"
+#include "remote_targets.h"
+#include "run_state.h"
+#include "source_index.h"
+#include "status_line.h"
+#include "target_layout.h"
+#include "text_table.h"
+#include "user_interface.h"
+#include "version_copy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace fernhold {
+
+namespace {
+
+QString text(const char* key)
+{
+    return Text(QString::fromLatin1(key));
+}
+
+bool encrypts(const JobSettings& s)
+{
+    return s.CryptData != 0 && !s.CryptPassword.isEmpty();
+}
+
+} // namespace
+
+QString SizeText(qint64 bytes)
+{
+    const float size = static_cast<float>(bytes);
+    QString number;
+    if (bytes >= 0 && bytes < 1048576) {
+        number = QString::number(size / 1024.0f, 'f', 1) + QStringLiteral(" KB");
+    } else if (bytes >= 1048576 && bytes < 1073741824) {
+        number = QString::number(size / 1024.0f / 1024.0f, 'f', 1) + QStringLiteral(" MB");
+    } else {
+        number = QString::number(size / 1024.0f / 1024.0f / 1024.0f, 'f', 1) + QStringLiteral(" GB");
+    }
+    return number.rightJustified(9, u'0');
+}
+
+QString WrappedActivity(const QString& activity)
+{
+    QString wrapped = activity;
+    for (int k : {220, 165, 110, 55}) {
+        if (activity.size() > k) {
+            wrapped.insert(k - 1, QStringLiteral("\r\n"));
+        }
+    }
+    return wrapped;
+}
+
+SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
+    : m_services(services), m_pass(pass)
+{
+}
+
+QString SingleFileBackup::zipTemp() const
+{
+    return m_services.folders.temp + u'~' + text("Temp_FileName") + QStringLiteral("Zip.tmp");
+}
+
+QString SingleFileBackup::ftpTemp() const
+{
+    return m_services.folders.temp + u'~' + text("Temp_FileName") + QStringLiteral("Ftp.tmp");
+}
+
+bool SingleFileBackup::packFile(const QString& path, const QString& name) const
+{
+    const JobSettings& s = m_services.settings;
+    std::optional<ZipEncryption> encryption;
+    if (encrypts(s)) {
+        const auto method = ZipMethodFromSetting(s.CryptMethode);
+        if (!method) {
+            return false; // an unknown method must not silently give an unencrypted version
+        }
+        encryption = ZipEncryption{*method, s.CryptPassword};
+    }
+    if (m_services.archiver.PackFile(path, zipTemp(), encryption) != 1) {
+        return false;
+    }
+    // The file may have changed or vanished while it was packed: the archive
+    // must hold it as it is now.
+    const QFileInfo now(path);
+    return now.exists() && m_services.archiver.VerifyArchive(zipTemp(), name, now.size()) == 1;
+}
+
+int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
+                                     const QString& versionName, bool& longPath) const
+{
+    const JobSettings& s = m_services.settings;
+    const QString versionFolder = WithSlash(s.target(target).TargetDir) + MirrorText(folder);
+    QDir().mkpath(versionFolder);
+    const QString version = versionFolder + versionName;
+    const QString source = s.CompressData != 0 ? zipTemp() : path;
+    if (CopyFileCompletely(source, version) == 1) {
+        return 1;
+    }
+    if (!PathFitsPlatform(version)) {
+        longPath = true;
+    }
+    return 0;
+}
+
+int SingleFileBackup::toFtpTarget(int target, const QString& folder, const QString& path,
+                                  const QString& versionName) const
+{
+    const JobSettings& s = m_services.settings;
+    QString upload = zipTemp();
+    if (s.CompressData == 0) {
+        // Uploads read a copy, so a file changing during the transfer cannot
+        // give a version that mixes two states.
+        QFile::remove(ftpTemp());
+        if (CopyFileCompletely(path, ftpTemp()) != 1) {
+            return 0;
+        }
+        upload = ftpTemp();
+    }
+    const RunState& run = m_services.run;
+    const int ok = m_services.remote.uploadVersion(s, target, MirrorText(folder), upload,
+                                                   versionName, [&run] { return PassMustStop(run); });
+    if (s.CompressData == 0) {
+        QFile::remove(ftpTemp());
+    }
+    return ok;
+}
+
+void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qint64 size,
+                                  const std::optional<FileRecord>& record,
+                                  const QString& sourceDirTarget)
+{
+    const JobSettings& s = m_services.settings;
+    const QString path = folder + name;
+    if (record) {
+        m_services.index.ClaimRecord(*record);
+    }
+    const QString stamp = VersionStamp(m_services.clock.now());
+    const QString shown = WrappedActivity(s.MonitorWithPath == 1 ? path : name);
+    m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
+                                         QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
+
+    QFile::remove(zipTemp());
+    const bool packed = s.CompressData != 0;
+    const bool zipOk = packed && packFile(path, name);
+    if (packed && !zipOk) {
+        QFile::remove(zipTemp());
+    }
+    const QString versionName = VersionName(name, stamp, VersionSuffix(name, packed, encrypts(s)));
+
+    int successes = 0;
+    bool longPath = false;
+    QString done;
+    for (int t = 1; t <= kTargetCount; ++t) {
+        if (m_pass.TargetReady[static_cast<std::size_t>(t)] != 1 || !sourceDirTarget.contains(QString::number(t))) {
+            continue;
+        }
+        const QString& type = s.target(t).TargetType;
+        if (type == QStringLiteral("WIN")) {
+            if (!packed || zipOk) {
+                successes += toFolderTarget(t, folder, path, versionName, longPath);
+            }
+        } else if (type == QStringLiteral("FTP")) {
+            if (!packed || zipOk) {
+                successes += toFtpTarget(t, folder, path, versionName);
+            }
+        } else {
+            continue;
+        }
+        done += u'[' + QString::number(t) + u']';
+    }
+    QFile::remove(zipTemp());
+
+    if (successes >= 1) {
+        if (s.LogfileActive == 1) {
+            m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' + path +
+                                      u' ' + done);
+        }
+        m_pass.PassFileList.append(name);
+        m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
+                                             QStringLiteral("\r\n") + shown + QStringLiteral(" -->") +
+                                             done);
+    } else {
+        if (record) {
+            m_services.index.GiveBackRecord();
+        }
+        m_services.log.AddLogLine(QStringLiteral("\t\t") + text("TXT00150") + QStringLiteral(": ") +
+                                  path);
+        if (longPath) {
+            ++m_pass.LongPathCount;
+        } else if (s.WarnFileLocked == 1) {
+            m_services.ui.showMessage(text("Program_Name"),
+                                      text("TXT00133") + QStringLiteral("\r\n") + path,
+                                      MessageIcon::Information, true);
+        }
+    }
+
+    const qint64 now = m_services.clock.nowSeconds();
+    if (s.WorkModeExtended >= 1 && now > m_services.index.LastIndexSave() + 300) {
+        (void)SaveFileTimeTable(m_services.index, m_services.fileTimeTablePath, m_services.clock,
+                                m_services.ui);
+    }
+    if (s.LogfileActive == 1 && now > m_services.times.LastLogFlush.load() + 300) {
+        m_services.times.LastLogFlush = now;
+        (void)m_services.log.WriteLogFile(s);
+    }
+    if (s.MonitorWithRemaining == 1) {
+        updateProgress(size);
+    }
+}
+
+void SingleFileBackup::updateProgress(qint64 size)
+{
+    m_pass.BytesDone += size;
+    if (m_pass.BytesToDo <= 0 || m_pass.BytesDone <= 0) {
+        return;
+    }
+    const qint64 pct = std::min<qint64>(m_pass.BytesDone * 100 / m_pass.BytesToDo, 100);
+    QString progress = QStringLiteral(" (") + QString::number(pct) + u'%';
+    if (pct > 0) {
+        const qint64 elapsed = m_services.clock.nowSeconds() - m_pass.PassStartTime;
+        const qint64 remaining = elapsed * (100 - pct) / pct;
+        if (remaining >= m_pass.ShownRemaining) {
+            // Estimates that still grow are not worth showing yet.
+            m_pass.ShownRemaining = remaining;
+            progress += QStringLiteral(", ") + text("TXT00135") + u' ' + text("TXT00136");
+        } else {
+            m_pass.ShownRemaining = 2147483647;
+            if (remaining > 120) {
+                progress += QStringLiteral(", ") + text("TXT00135") + u' ' +
+                            QString::number(remaining / 60) + u' ' + text("TXT00137");
+            } else {
+                progress += QStringLiteral(", ") + text("TXT00135") + u' ' + text("TXT00138");
+            }
+        }
+    }
+    m_pass.ProgressText = progress + u')';
+}
+
+} // namespace fernhold

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace fernhold {
+
+struct BackupServices;
+struct FileRecord;
+struct PassState;
+
+// Saves one new or changed file as a new version at every ready target of
+// its source: packed (and encrypted) or copied, in the mirrored folder tree,
+// each version appearing only complete. Logs it, claims its index entry (and
+// gives it back when no target got the file, so the next pass tries again),
+// and keeps the progress text.
+class SingleFileBackup
+{
+public:
+    SingleFileBackup(BackupServices& services, PassState& pass);
+
+    // `folder` ends in "/"; `size` and `record` are the state the walk read.
+    // Without a record (the state could not be read) nothing is claimed: the
+    // file is tried, and tried again by the next pass.
+    void BackupFile(const QString& folder, const QString& name, qint64 size,
+                    const std::optional<FileRecord>& record, const QString& sourceDirTarget);
+
+    // The archive being made and the copy for an upload, in the private work folder.
+    [[nodiscard]] QString zipTemp() const;
+    [[nodiscard]] QString ftpTemp() const;
+
+private:
+    [[nodiscard]] bool packFile(const QString& path, const QString& name) const;
+    [[nodiscard]] int toFolderTarget(int target, const QString& folder, const QString& path,
+                                     const QString& versionName, bool& longPath) const;
+    [[nodiscard]] int toFtpTarget(int target, const QString& folder, const QString& path,
+                                  const QString& versionName) const;
+    void updateProgress(qint64 size);
+
+    BackupServices& m_services;
+    PassState& m_pass;
+};
+
+// "0001.5 KB": the size in KB, MB or GB with one decimal, right-aligned to
+// nine characters with leading "0".
+[[nodiscard]] QString SizeText(qint64 bytes);
+
+// The activity text of a file: line breaks in front of the 55th, 110th,
+// 165th and 220th character, so the monitor window can show a long path.
+[[nodiscard]] QString WrappedActivity(const QString& text);
+
+} // namespace fernhold

@@ -1,0 +1,124 @@
+#include "version_copy.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fernhold {
+
+namespace {
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Kernel-side copy where the file systems allow it, plain reads and writes
+// otherwise.
+bool copyContent(int from, int to)
+{
+    bool kernelCopy = true;
+    char buffer[1 << 16];
+    for (;;) {
+        if (kernelCopy) {
+            const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+            if (n > 0) {
+                continue;
+            }
+            if (n == 0) {
+                return true;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+                return false;
+            }
+            kernelCopy = false;
+        }
+        const ssize_t got = ::read(from, buffer, sizeof(buffer));
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t put = ::write(to, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            done += put;
+        }
+    }
+}
+
+} // namespace
+
+QString CompleteCopyTemporaryPrefix()
+{
+    return QStringLiteral("~fernhold-copy-");
+}
+
+int CopyFileCompletely(const QString& source, const QString& destination)
+{
+    const Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (from.get() < 0) {
+        return 0;
+    }
+    struct stat st{};
+    if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return 0;
+    }
+    const QString folder = QFileInfo(destination).absolutePath() + u'/';
+    const QString temporary =
+        folder + CompleteCopyTemporaryPrefix() +
+        QString::number(QRandomGenerator::global()->generate64(), 16) + QStringLiteral(".part");
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    Descriptor to(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                         st.st_mode & 0666));
+    if (to.get() < 0) {
+        return 0;
+    }
+    const bool copied = copyContent(from.get(), to.get());
+    const bool closed = ::close(to.release()) == 0;
+    if (!copied || !closed ||
+        ::rename(temporaryName.constData(), QFile::encodeName(destination).constData()) != 0) {
+        ::unlink(temporaryName.constData());
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace fernhold
