@@ -2,6 +2,7 @@
 #include "clean_command.h"
 #include "cloud_command.h"
 #include "remote_commands.h"
+#include "restore_command.h"
 #include "settings_commands.h"
 #include "text_table.h"
 
@@ -25,6 +26,12 @@ void printUsage()
         "       fernhold clean --target N (--days D [--keep-latest 0|1] | --size S --unit kb|mb)\n"
         "                      [--yes]\n"
         "       fernhold --cloud-folders\n"
+        "       fernhold restore list [--target N] [--name TEXT] [--date YYYY-MM-DD] [FOLDER]\n"
+        "       fernhold restore version [--target N] [--to DIR] [--yes] [--password-stdin]\n"
+        "                       FOLDER VERSION\n"
+        "       fernhold restore folder [--target N] --from YYYY-MM-DD --until YYYY-MM-DD\n"
+        "                       [--oldest] [--subfolders] [--filter TEXT] [--to DIR] [--yes]\n"
+        "                       [--password-stdin] FOLDER\n"
         "\n"
         "Continuous file backup: keeps every new or changed file of your source folders\n"
         "as a dated version at up to nine backup targets (folders or FTP servers).\n"
@@ -41,6 +48,12 @@ void printUsage()
         "  clean          delete the versions at a target older than D days or larger\n"
         "                 than S kilobytes or megabytes (asks; --yes confirms)\n"
         "  --cloud-folders  print the folders of cloud-storage clients found here\n"
+        "  restore        list the versions at a target (name, saved on, note, version\n"
+        "                 name; FOLDER as the list shows it, e.g. home/ann/Docs/), restore\n"
+        "                 one version to its source folder or into --to DIR, or restore a\n"
+        "                 folder in the newest (--oldest: oldest) version of each file within\n"
+        "                 a range of days; questions are answered No unless --yes is given;\n"
+        "                 --password-stdin reads the password of encrypted versions\n"
         "  --help         show this help\n"
         "  --version      show the version\n",
         stdout);
@@ -72,6 +85,9 @@ int main(int argc, char** argv)
     }
     if (first == QStringLiteral("--cloud-folders") && args.size() == 1) {
         return fernhold::RunCloudFoldersCommand();
+    }
+    if (first == QStringLiteral("restore")) {
+        return fernhold::RunRestoreCommand(args.mid(1));
     }
 
     fernhold::Application::Options options;

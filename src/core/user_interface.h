@@ -62,6 +62,12 @@ public:
     virtual void showCleanupStatus(const QString& text) { (void)text; }
     // The red notice that a clean-up runs; false hides it.
     virtual void showCleanupRunning(bool running) { (void)running; }
+
+    // Restore page
+    // The page's read-only path field: the folder shown, or a status text while work runs.
+    virtual void showRestorePath(const QString& text) { (void)text; }
+    // Puts the keyboard focus into the page's password field.
+    virtual void focusRestorePassword() {}
 };
 
 } // namespace fernhold

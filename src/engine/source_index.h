@@ -73,6 +73,11 @@ public:
         return static_cast<qsizetype>(m_reference.size());
     }
     [[nodiscard]] bool InReference(const FileRecord& record) const;
+    // The reference entries, sorted.
+    [[nodiscard]] std::span<const FileRecord> ReferenceRecords() const
+    {
+        return std::span<const FileRecord>(m_reference.data(), m_reference.size());
+    }
     // The reference becomes a copy of the searched entries.
     void TakeIndexAsReference();
     // Replaces the reference; `declared` says whether its source named any

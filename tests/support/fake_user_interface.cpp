@@ -59,6 +59,18 @@ void FakeUserInterface::setBusy(bool busy)
     m_busy = busy;
 }
 
+void FakeUserInterface::showRestorePath(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_restorePaths.append(text);
+}
+
+void FakeUserInterface::focusRestorePassword()
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_passwordFocusCount;
+}
+
 void FakeUserInterface::queueAnswer(bool yes)
 {
     QMutexLocker lock(&m_mutex);
@@ -105,6 +117,18 @@ bool FakeUserInterface::busy() const
 {
     QMutexLocker lock(&m_mutex);
     return m_busy;
+}
+
+QStringList FakeUserInterface::restorePaths() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_restorePaths;
+}
+
+int FakeUserInterface::passwordFocusCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_passwordFocusCount;
 }
 
 bool FakeUserInterface::sawMessageContaining(const QString& part) const

@@ -5,7 +5,6 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
-
 #include <deque>
 #include <vector>
 
@@ -34,6 +33,8 @@ public:
     void setBusy(bool busy) override;
     void showCleanupStatus(const QString& text) override;
     void showCleanupRunning(bool running) override;
+    void showRestorePath(const QString& text) override;
+    void focusRestorePassword() override;
 
     // Script: answers for the next questions and folder picks, in order. An
     // unscripted question takes its default button; an unscripted pick cancels.
@@ -46,6 +47,9 @@ public:
     [[nodiscard]] QStringList statusTexts() const;
     [[nodiscard]] std::vector<int> programStatuses() const;
     [[nodiscard]] bool busy() const;
+    // Every text the restore page's path field was given, in order.
+    [[nodiscard]] QStringList restorePaths() const;
+    [[nodiscard]] int passwordFocusCount() const;
     // True when some message's text contains `part`.
     [[nodiscard]] bool sawMessageContaining(const QString& part) const;
     // Clean-up page: every status text shown, and each change of the running notice.
@@ -64,6 +68,8 @@ private:
     std::deque<bool> m_answers;
     std::deque<QString> m_folders;
     bool m_busy = false;
+    QStringList m_restorePaths;
+    int m_passwordFocusCount = 0;
 };
 
 } // namespace fernhold::test

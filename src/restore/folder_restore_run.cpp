@@ -1,0 +1,136 @@
+#include "folder_restore_run.h"
+
+#include "archiver.h"
+#include "folders.h"
+#include "restore_scratch.h"
+#include "target_layout.h"
+#include "text_table.h"
+#include "version_file.h"
+#include "version_name.h"
+
+namespace fernhold {
+
+namespace {
+
+QString text(const char* key)
+{
+    return Text(QString::fromLatin1(key));
+}
+
+} // namespace
+
+FolderRestoreRun::FolderRestoreRun(QList<FolderRestoreRow>& rows, QString targetRoot,
+                                   QString destination, QString password, const Archiver& archiver,
+                                   RegisterRestored registerRestored)
+    : m_rows(rows), m_root(WithSlash(targetRoot)), m_destination(std::move(destination)),
+      m_password(std::move(password)), m_archiver(archiver),
+      m_register(std::move(registerRestored)), m_total(static_cast<int>(rows.size()))
+{
+    if (!m_destination.isEmpty()) {
+        m_destination = WithSlash(m_destination);
+    }
+    markNext();
+}
+
+FolderRestoreRun::~FolderRestoreRun() = default;
+
+QString FolderRestoreRun::destinationFile(const QString& version, const QString& destination)
+{
+    const qsizetype at = version.lastIndexOf(u'@');
+    const QString relative = version.left(at);
+    const qsizetype slash = relative.lastIndexOf(u'/');
+    const QString folder = relative.left(slash + 1);
+    const QString file = relative.mid(slash + 1);
+    return (destination.isEmpty() ? SourceFolderOfMirror(folder) : destination + folder) + file;
+}
+
+void FolderRestoreRun::markNext()
+{
+    if (m_row < m_total && m_rows[m_row].checked) {
+        m_rows[m_row].result = text("GAD00217");
+    }
+}
+
+bool FolderRestoreRun::step()
+{
+    if (m_over) {
+        return false;
+    }
+    if (m_row >= m_total) {
+        m_over = true;
+        if (m_register && !m_restored.isEmpty()) {
+            m_register(m_restored);
+        }
+        return true;
+    }
+    FolderRestoreRow& row = m_rows[m_row];
+    if (!row.checked) {
+        row.result = text("TXT00121");
+        ++m_counts.skipped;
+    } else if (restoreRow(row)) {
+        row.result = text("TXT00120");
+        ++m_counts.restored;
+    } else {
+        row.result = text("TXT00130");
+        ++m_counts.failed;
+    }
+    ++m_row;
+    markNext();
+    return true;
+}
+
+bool FolderRestoreRun::restoreRow(const FolderRestoreRow& row)
+{
+    const qsizetype slash = row.version.lastIndexOf(u'/');
+    const QString folder = row.version.left(slash + 1);
+    const QString versionName = row.version.mid(slash + 1);
+    const std::optional<VersionInfo> info = ParseVersionName(versionName);
+    if (!info || !IsSafeRelativeFolder(folder) || !m_root.startsWith(u'/')) {
+        return false;
+    }
+    const QString source = m_root + row.version;
+    const VersionForm form = ClassifyVersionFile(m_archiver, source, versionName, *info);
+    if (form == VersionForm::Damaged) {
+        return false;
+    }
+    QString scratch;
+    if (form == VersionForm::Archive) {
+        if (!m_scratch) {
+            m_scratch = std::make_unique<RestoreScratch>(m_archiver.workFolder());
+        }
+        scratch = m_scratch->path();
+    }
+    const QString target = destinationFile(row.version, m_destination);
+    // An encrypted version is unpacked with the password as it is, an empty
+    // one included, which then fails.
+    const VersionFileResult result =
+        RestoreVersionFile(m_archiver, scratch, source, form, info->fileName,
+                           info->encrypted ? m_password : QString(), target);
+    if (result != VersionFileResult::Restored) {
+        return false;
+    }
+    m_restored.append(target);
+    return true;
+}
+
+int FolderRestoreRun::progress() const
+{
+    return m_total > 0 ? m_row * 100 / m_total : 0;
+}
+
+QString FolderRestoreRun::counterText() const
+{
+    return QString::number(m_row) + u'/' + QString::number(m_total);
+}
+
+QString FolderRestoreRun::summaryText() const
+{
+    const QString sep = QStringLiteral(" ");
+    const QString br = QStringLiteral("\r\n");
+    return QString::number(m_counts.restored) + sep + text("TXT00122") + sep +
+           QString::number(m_total) + sep + text("TXT00123") + br +
+           QString::number(m_counts.failed) + sep + text("TXT00131") + br +
+           QString::number(m_counts.skipped) + sep + text("TXT00132");
+}
+
+} // namespace fernhold

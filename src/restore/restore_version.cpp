@@ -1,0 +1,201 @@
+#include "restore_version.h"
+
+#include "archiver.h"
+#include "folders.h"
+#include "ftp_session.h"
+#include "ftp_target.h"
+#include "job_settings.h"
+#include "restore_scratch.h"
+#include "target_layout.h"
+#include "text_table.h"
+#include "user_interface.h"
+#include "version_file.h"
+#include "version_name.h"
+
+#include <QFileInfo>
+#include <memory>
+
+namespace fernhold {
+
+namespace {
+
+const QString kBreak = QStringLiteral("\r\n");
+
+QString text(const char* key)
+{
+    return Text(QString::fromLatin1(key));
+}
+
+// The way out of every restore: the path field gets its folder back, the
+// pointer and the status text are normal again, and the password field
+// gets the focus when a step asked for it.
+class RestoreExit
+{
+public:
+    RestoreExit(UserInterface& ui, QString folder) : m_ui(ui), m_folder(std::move(folder))
+    {
+        m_ui.showRestorePath(text("GAD00126"));
+    }
+    ~RestoreExit()
+    {
+        m_ui.setBusy(false);
+        m_ui.showRestorePath(m_folder);
+        if (m_focusPassword) {
+            m_ui.focusRestorePassword();
+        }
+    }
+    RestoreExit(const RestoreExit&) = delete;
+    RestoreExit& operator=(const RestoreExit&) = delete;
+
+    void focusPassword() { m_focusPassword = true; }
+
+private:
+    UserInterface& m_ui;
+    QString m_folder;
+    bool m_focusPassword = false;
+};
+
+} // namespace
+
+VersionRestore::VersionRestore(const JobSettings& settings, RestoreServices services)
+    : m_settings(settings), m_services(std::move(services))
+{}
+
+int VersionRestore::RestoreVersion(const QString& folder, const QString& versionName,
+                                   const QString& mode, const QString& password)
+{
+    m_restoredFile.clear();
+    UserInterface& ui = m_services.ui;
+    RestoreExit way(ui, folder);
+    const auto warn = [&ui](const QString& message) {
+        ui.showMessage(text("TXT00001"), message, MessageIcon::Warning);
+        return 0;
+    };
+    const auto inform = [&ui](const QString& message) {
+        ui.showMessage(text("TXT00013"), message, MessageIcon::Information);
+        return 0;
+    };
+
+    QString f = folder;
+    if (!f.isEmpty() && !f.endsWith(u'/')) {
+        f.append(u'/');
+    }
+    const std::optional<VersionInfo> info = ParseVersionName(versionName);
+    if (!info || !IsSafeRelativeFolder(f)) {
+        return warn(text("TXT00051") + kBreak + versionName);
+    }
+    const QString& name = info->fileName;
+    if (info->encrypted && password.isEmpty()) {
+        way.focusPassword();
+        return inform(text("TXT00057"));
+    }
+
+    // The destination folder, confirmed before anything is fetched.
+    QString destination;
+    if (mode == QStringLiteral("0")) {
+        destination = SourceFolderOfMirror(f);
+        if (!ui.askYesNo(text("TXT00052"), text("TXT00053") + kBreak + destination + name,
+                         MessageIcon::Question, false)) {
+            return 0;
+        }
+    } else {
+        const QString picked = ui.pickFolder(text("TXT00054"), m_services.documentsFolder);
+        if (picked.isEmpty()) {
+            return 0;
+        }
+        if (!picked.startsWith(u'/')) {
+            return inform(text("TXT00055"));
+        }
+        destination = WithSlash(picked);
+        if (!ui.askYesNo(text("TXT00052"), text("TXT00056") + kBreak + destination + name,
+                         MessageIcon::Question, false)) {
+            return 0;
+        }
+    }
+
+    // Locate the version; an FTP version is fetched into this restore's scratch folder.
+    const int number = m_settings.SelectedTarget;
+    const bool validTarget = number >= 1 && number <= kTargetCount;
+    const QString type = validTarget ? m_settings.target(number).TargetType : QString();
+    std::unique_ptr<RestoreScratch> scratch;
+    const auto scratchFolder = [&]() {
+        if (!scratch) {
+            scratch = std::make_unique<RestoreScratch>(m_services.archiver.workFolder());
+        }
+        return scratch->path();
+    };
+    QString source;
+    if (type == QStringLiteral("WIN")) {
+        const QString root = m_settings.target(number).TargetDir;
+        source = WithSlash(root) + f + versionName;
+        const QFileInfo version(source);
+        if (!root.startsWith(u'/') || !version.isFile() || version.size() <= 0) {
+            return warn(text("TXT00050") + kBreak + source);
+        }
+    } else if (type == QStringLiteral("FTP")) {
+        const QString work = scratchFolder();
+        ui.setBusy(true);
+        int fetched = 0;
+        if (!work.isEmpty()) {
+            source = work + versionName;
+            const TargetEntry& entry = m_settings.target(number);
+            std::unique_ptr<FtpSession> session =
+                FtpOpen(entry.FTPServerName, FtpTargetPort(m_settings, number), entry.FTPUserName,
+                        entry.FTPPassword, FtpModeOf(m_settings), m_services.ftpOptions);
+            if (session) {
+                const QString remote =
+                    FtpResolveFolder(*session, FtpTargetSubDir(m_settings, number)) + f;
+                fetched = FtpEnter(*session, remote) == 1 &&
+                                  FtpDownload(*session, remote + versionName, source) == 1
+                              ? 1
+                              : 0;
+                FtpClose(session);
+            }
+        }
+        ui.setBusy(false);
+        if (fetched != 1 || QFileInfo(source).size() <= 0) {
+            return warn(text("TXT00103"));
+        }
+    } else {
+        return warn(text("TXT00410"));
+    }
+
+    const QString target = destination + name;
+    const VersionForm form = ClassifyVersionFile(m_services.archiver, source, versionName, *info);
+    if (form == VersionForm::Damaged) {
+        return warn(text("TXT00060") + kBreak + destination + name);
+    }
+    QString key;
+    if (form == VersionForm::Archive && info->encrypted) {
+        key = password;
+        if (key.isEmpty()) {
+            way.focusPassword();
+            return warn(text("TXT00104"));
+        }
+    }
+    ui.setBusy(true);
+    ui.showStatusText(text("TXT00118"));
+    const VersionFileResult result = RestoreVersionFile(
+        m_services.archiver, form == VersionForm::Archive ? scratchFolder() : QString(), source,
+        form, name, key, target);
+    ui.showStatusText(QString());
+    ui.setBusy(false);
+    switch (result) {
+    case VersionFileResult::Restored:
+        m_restoredFile = target;
+        ui.showMessage(text("TXT00013"), text("TXT00058") + kBreak + destination + name,
+                       MessageIcon::Information);
+        return 1;
+    case VersionFileResult::UnpackFailed:
+        if (info->encrypted && !key.isEmpty()) {
+            way.focusPassword();
+            return inform(text("TXT00059"));
+        }
+        break;
+    case VersionFileResult::CopyFailed:
+        break;
+    }
+    return warn(text("TXT00060") + kBreak + destination + name);
+}
+
+} // namespace fernhold

@@ -1,0 +1,65 @@
+#include "version_file.h"
+
+#include "archiver.h"
+#include "folders.h"
+#include "restored_file.h"
+#include "version_name.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace fernhold {
+
+namespace {
+
+bool endsInZip(const QString& name)
+{
+    return name.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive);
+}
+
+int placeWithFolder(const QString& source, const QString& destination)
+{
+    if (EnsureFolder(QFileInfo(destination).path()) != 1) {
+        return 0;
+    }
+    return PlaceRestoredFile(source, destination);
+}
+
+} // namespace
+
+VersionForm ClassifyVersionFile(const Archiver& archiver, const QString& versionFile,
+                                const QString& versionName, const VersionInfo& info)
+{
+    if (!endsInZip(versionName)) {
+        return VersionForm::PlainCopy;
+    }
+    if (archiver.isOneFileArchive(versionFile, info.fileName) == 1) {
+        return VersionForm::Archive;
+    }
+    if (!info.encrypted && endsInZip(info.fileName)) {
+        return VersionForm::PlainCopy;
+    }
+    return VersionForm::Damaged;
+}
+
+VersionFileResult RestoreVersionFile(const Archiver& archiver, const QString& scratchFolder,
+                                     const QString& versionFile, VersionForm form,
+                                     const QString& fileName, const QString& password,
+                                     const QString& destination)
+{
+    if (form == VersionForm::PlainCopy) {
+        return placeWithFolder(versionFile, destination) == 1 ? VersionFileResult::Restored
+                                                              : VersionFileResult::CopyFailed;
+    }
+    if (form != VersionForm::Archive || scratchFolder.isEmpty() ||
+        archiver.UnpackFile(versionFile, scratchFolder, fileName, password) != 1) {
+        return VersionFileResult::UnpackFailed;
+    }
+    const QString unpacked = scratchFolder + fileName;
+    const int placed = placeWithFolder(unpacked, destination);
+    QFile::setPermissions(unpacked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::remove(unpacked);
+    return placed == 1 ? VersionFileResult::Restored : VersionFileResult::CopyFailed;
+}
+
+} // namespace fernhold
