@@ -47,7 +47,7 @@ run)
 test)
     install_missing
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+        -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O0" \
         -DFERNHOLD_SANITIZE=ON -DFERNHOLD_WERROR=ON -DFERNHOLD_TESTS=ON
     cmake --build build/test -j "$jobs"
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
@@ -58,7 +58,7 @@ test)
     # The engine and the core share state between the main thread and the
     # worker: their suites run once more under ThreadSanitizer.
     cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+        -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O0" \
         -DFERNHOLD_TSAN=ON -DFERNHOLD_WERROR=ON -DFERNHOLD_TESTS=ON
     cmake --build build/tsan -j "$jobs" --target fernhold_core_tests fernhold_engine_tests
     # die_after_fork=0: tests start child programs (7za, FTP servers) from a
