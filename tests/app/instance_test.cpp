@@ -6,6 +6,7 @@
 #include "text_table.h"
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -156,6 +157,29 @@ TEST_F(InstanceTest, CrashWritesAReportThatTheNextStartOffers)
     EXPECT_TRUE(err.contains(Text(QStringLiteral("TXT00025"))));
     EXPECT_TRUE(err.contains(QStringLiteral("SIGSEGV")));
     EXPECT_FALSE(QFileInfo::exists(home.appData() + QStringLiteral("crash-report.txt")));
+}
+
+TEST_F(InstanceTest, FirstScanWaitsForTheStartDelay)
+{
+    home.writeFile(QStringLiteral("data/a.txt"), "a");
+    writeSettings("StartWaitSeconds = 2\r\n");
+    home.writeFile(QStringLiteral(".config/fernhold/sources.ini"),
+                   (QStringLiteral("SourceDirCount = 1\r\nSourceDirPfad1 = ") + home.path() +
+                    QStringLiteral("data/\r\n"))
+                       .toUtf8());
+    QElapsedTimer since;
+    since.start();
+    RunningInstance instance({QStringLiteral("--headless"), QStringLiteral("--verbose")});
+    const QByteArray scanned = Text(QStringLiteral("TXT00062")).toUtf8();
+    ASSERT_TRUE(WaitUntil([&] { return instance.standardError().contains(scanned); }));
+    EXPECT_GE(since.elapsed(), 2000);
+    const QByteArray err = instance.standardError();
+    const qsizetype waiting = err.indexOf(Text(QStringLiteral("TXT00161")).toUtf8());
+    ASSERT_GE(waiting, 0);
+    EXPECT_LT(waiting, err.indexOf(scanned));
+    EXPECT_TRUE(err.contains((QStringLiteral(", 1 ") + Text(QStringLiteral("TXT00064"))).toUtf8()))
+        << "the scan counted the one file";
+    EXPECT_EQ(instance.terminate(), 0);
 }
 
 TEST_F(InstanceTest, UnsafePrivateFolderIsRefused)

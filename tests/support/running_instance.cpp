@@ -49,6 +49,10 @@ void RunningInstance::kill9()
 
 QByteArray RunningInstance::standardError()
 {
+    // Without an event loop QProcess reads the pipe only while it waits.
+    if (m_process.state() == QProcess::Running) {
+        m_process.waitForReadyRead(20);
+    }
     m_err += m_process.readAllStandardError();
     return m_err;
 }
