@@ -98,18 +98,22 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name) const
 }
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
-                                     const QString& versionName, bool& longPath) const
+                                     const QString& versionName, bool& longPath)
 {
     const JobSettings& s = m_services.settings;
     const QString root = WithSlash(s.target(target).TargetDir);
-    // Missing folders are made below the root only: a root that went away
-    // (a drive unmounted during the pass) must not be made anew on the disk
-    // beneath its mount point.
-    if (!QFileInfo(root).isDir()) {
-        return 0;
-    }
     const QString versionFolder = root + MirrorText(folder);
-    QDir().mkpath(versionFolder);
+    if (!m_versionFolders.contains(versionFolder)) {
+        // Missing folders are made below the root only: a root that went
+        // away (a drive unmounted during the pass) must not be made anew on
+        // the disk beneath its mount point.
+        if (!QFileInfo(root).isDir()) {
+            return 0;
+        }
+        if (QDir().mkpath(versionFolder)) {
+            m_versionFolders.insert(versionFolder);
+        }
+    }
     const QString version = versionFolder + versionName;
     const QString source = s.CompressData != 0 ? zipTemp() : path;
     if (CopyFileCompletely(source, version) == 1) {
@@ -158,8 +162,10 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
                                          QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
 
-    QFile::remove(zipTemp());
     const bool packed = s.CompressData != 0;
+    if (packed) {
+        QFile::remove(zipTemp());
+    }
     const bool zipOk = packed && packFile(path, name);
     if (packed && !zipOk) {
         QFile::remove(zipTemp());
@@ -188,7 +194,9 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         }
         done += u'[' + QString::number(t) + u']';
     }
-    QFile::remove(zipTemp());
+    if (packed) {
+        QFile::remove(zipTemp());
+    }
 
     if (successes >= 1) {
         if (s.LogfileActive == 1) {
