@@ -18,7 +18,7 @@ public:
     [[nodiscard]] virtual qint64 monotonicMs() const = 0;
 
     // Seconds since 1970 of now().
-    [[nodiscard]] qint64 nowSeconds() const { return now().toSecsSinceEpoch(); }
+    [[nodiscard]] virtual qint64 nowSeconds() const { return now().toSecsSinceEpoch(); }
 };
 
 class SystemClock final : public Clock
@@ -27,6 +27,9 @@ public:
     SystemClock() { m_started.start(); }
     [[nodiscard]] QDateTime now() const override { return QDateTime::currentDateTime(); }
     [[nodiscard]] qint64 monotonicMs() const override { return m_started.elapsed(); }
+    // Without the local-time conversion, which costs a look at the system's
+    // time-zone file on every call.
+    [[nodiscard]] qint64 nowSeconds() const override { return QDateTime::currentSecsSinceEpoch(); }
 
 private:
     QElapsedTimer m_started;

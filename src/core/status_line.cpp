@@ -11,8 +11,7 @@ namespace fernhold {
 
 StatusLine::StatusLine(UserInterface& ui, const Clock& clock, const RunState& run)
     : m_ui(ui), m_clock(clock), m_run(run)
-{
-}
+{}
 
 void StatusLine::ShowStatusLine(const QString& text, int hideNextPass)
 {
@@ -25,9 +24,13 @@ void StatusLine::ShowStatusLine(const QString& text, int hideNextPass)
         line = m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
         const int cycle = m_backupCycle.load();
         if (hideNextPass != 1 && cycle != 0) {
-            const QDateTime next = QDateTime::fromSecsSinceEpoch(
-                m_run.LastPassStartTime.load() + static_cast<qint64>(cycle) * 60);
-            line += QStringLiteral("          ... ") + next.toString(QStringLiteral("hh:mm:ss"));
+            const qint64 next = m_run.LastPassStartTime.load() + static_cast<qint64>(cycle) * 60;
+            if (next != m_nextSeconds) {
+                m_nextSeconds = next;
+                m_nextText =
+                    QDateTime::fromSecsSinceEpoch(next).toString(QStringLiteral("hh:mm:ss"));
+            }
+            line += QStringLiteral("          ... ") + m_nextText;
         }
         line += QStringLiteral("\r\n") + m_lastText;
     }

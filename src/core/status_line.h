@@ -2,7 +2,6 @@
 
 #include <QMutex>
 #include <QString>
-
 #include <atomic>
 
 namespace fernhold {
@@ -35,6 +34,11 @@ private:
     std::atomic<int> m_backupCycle{0};
     mutable QMutex m_mutex;
     QString m_lastText;
+    // The next-pass time as shown, for the seconds it was made from: it stays
+    // the same for a whole pass, and each local-time conversion costs a look
+    // at the system's time-zone file.
+    qint64 m_nextSeconds = -1;
+    QString m_nextText;
 };
 
 } // namespace fernhold

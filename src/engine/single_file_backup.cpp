@@ -5,8 +5,8 @@
 #include "clock.h"
 #include "file_record.h"
 #include "file_time_table.h"
-#include "index_scan.h"
 #include "folders.h"
+#include "index_scan.h"
 #include "log_book.h"
 #include "remote_targets.h"
 #include "run_state.h"
@@ -46,7 +46,8 @@ QString SizeText(qint64 bytes)
     } else if (bytes >= 1048576 && bytes < 1073741824) {
         number = QString::number(size / 1024.0f / 1024.0f, 'f', 1) + QStringLiteral(" MB");
     } else {
-        number = QString::number(size / 1024.0f / 1024.0f / 1024.0f, 'f', 1) + QStringLiteral(" GB");
+        number =
+            QString::number(size / 1024.0f / 1024.0f / 1024.0f, 'f', 1) + QStringLiteral(" GB");
     }
     return number.rightJustified(9, u'0');
 }
@@ -64,8 +65,7 @@ QString WrappedActivity(const QString& activity)
 
 SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
     : m_services(services), m_pass(pass)
-{
-}
+{}
 
 QString SingleFileBackup::zipTemp() const
 {
@@ -98,11 +98,22 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name) const
 }
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
-                                     const QString& versionName, bool& longPath) const
+                                     const QString& versionName, bool& longPath)
 {
     const JobSettings& s = m_services.settings;
-    const QString versionFolder = WithSlash(s.target(target).TargetDir) + MirrorText(folder);
-    QDir().mkpath(versionFolder);
+    const QString root = WithSlash(s.target(target).TargetDir);
+    const QString versionFolder = root + MirrorText(folder);
+    if (!m_versionFolders.contains(versionFolder)) {
+        // Missing folders are made below the root only: a root that went
+        // away (a drive unmounted during the pass) must not be made anew on
+        // the disk beneath its mount point.
+        if (!QFileInfo(root).isDir()) {
+            return 0;
+        }
+        if (QDir().mkpath(versionFolder)) {
+            m_versionFolders.insert(versionFolder);
+        }
+    }
     const QString version = versionFolder + versionName;
     const QString source = s.CompressData != 0 ? zipTemp() : path;
     if (CopyFileCompletely(source, version) == 1) {
@@ -129,8 +140,8 @@ int SingleFileBackup::toFtpTarget(int target, const QString& folder, const QStri
         upload = ftpTemp();
     }
     const RunState& run = m_services.run;
-    const int ok = m_services.remote.uploadVersion(s, target, MirrorText(folder), upload,
-                                                   versionName, [&run] { return PassMustStop(run); });
+    const int ok = m_services.remote.uploadVersion(
+        s, target, MirrorText(folder), upload, versionName, [&run] { return PassMustStop(run); });
     if (s.CompressData == 0) {
         QFile::remove(ftpTemp());
     }
@@ -151,8 +162,10 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
                                          QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
 
-    QFile::remove(zipTemp());
     const bool packed = s.CompressData != 0;
+    if (packed) {
+        QFile::remove(zipTemp());
+    }
     const bool zipOk = packed && packFile(path, name);
     if (packed && !zipOk) {
         QFile::remove(zipTemp());
@@ -163,7 +176,8 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     bool longPath = false;
     QString done;
     for (int t = 1; t <= kTargetCount; ++t) {
-        if (m_pass.TargetReady[static_cast<std::size_t>(t)] != 1 || !sourceDirTarget.contains(QString::number(t))) {
+        if (m_pass.TargetReady[static_cast<std::size_t>(t)] != 1 ||
+            !sourceDirTarget.contains(QString::number(t))) {
             continue;
         }
         const QString& type = s.target(t).TargetType;
@@ -180,17 +194,19 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         }
         done += u'[' + QString::number(t) + u']';
     }
-    QFile::remove(zipTemp());
+    if (packed) {
+        QFile::remove(zipTemp());
+    }
 
     if (successes >= 1) {
         if (s.LogfileActive == 1) {
-            m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' + path +
-                                      u' ' + done);
+            m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' +
+                                      path + u' ' + done);
         }
         m_pass.PassFileList.append(name);
         m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
-                                             QStringLiteral("\r\n") + shown + QStringLiteral(" -->") +
-                                             done);
+                                             QStringLiteral("\r\n") + shown +
+                                             QStringLiteral(" -->") + done);
     } else {
         if (record) {
             m_services.index.GiveBackRecord();
@@ -199,7 +215,9 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
                                   path);
         if (longPath) {
             ++m_pass.LongPathCount;
-        } else if (s.WarnFileLocked == 1) {
+        } else if (s.WarnFileLocked == 1 && !PassMustStop(m_services.run)) {
+            // A run cut short by program end or a pause is no locked file,
+            // and a box would hold up the end.
             m_services.ui.showMessage(text("Program_Name"),
                                       text("TXT00133") + QStringLiteral("\r\n") + path,
                                       MessageIcon::Information, true);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
-
 #include <optional>
 
 namespace fernhold {
@@ -33,13 +33,16 @@ public:
 private:
     [[nodiscard]] bool packFile(const QString& path, const QString& name) const;
     [[nodiscard]] int toFolderTarget(int target, const QString& folder, const QString& path,
-                                     const QString& versionName, bool& longPath) const;
+                                     const QString& versionName, bool& longPath);
     [[nodiscard]] int toFtpTarget(int target, const QString& folder, const QString& path,
                                   const QString& versionName) const;
     void updateProgress(qint64 size);
 
     BackupServices& m_services;
     PassState& m_pass;
+    // Version folders made or found in this pass: the next file there needs
+    // no folder calls.
+    QSet<QString> m_versionFolders;
 };
 
 // "0001.5 KB": the size in KB, MB or GB with one decimal, right-aligned to

@@ -1,0 +1,297 @@
+#pragma once
+
+// A backup pass under test: a temporary home with a source folder, a folder
+// target, the real archiver, a settable clock and the recording user
+// interface; BackupPass is called directly on the test's thread.
+
+#include "archiver.h"
+#include "archiver_program.h"
+#include "backup_context.h"
+#include "backup_pass.h"
+#include "fake_user_interface.h"
+#include "folders.h"
+#include "job_settings.h"
+#include "log_book.h"
+#include "manual_clock.h"
+#include "program_status.h"
+#include "remote_targets.h"
+#include "run_state.h"
+#include "source_index.h"
+#include "status_line.h"
+#include "target_layout.h"
+#include "temp_home.h"
+#include "text_table.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <linux/securebits.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace fernhold::test {
+
+inline QString text(const char* key)
+{
+    return Text(QString::fromLatin1(key));
+}
+
+// Records like the fake and lets a test act when a status line appears: the
+// pass shows one for each file after the walk found it and before its backup.
+class HookedUserInterface : public FakeUserInterface
+{
+public:
+    std::function<void(const QString& line)> onStatusLine;
+
+    void showStatusLine(const QString& line) override
+    {
+        FakeUserInterface::showStatusLine(line);
+        if (onStatusLine) {
+            onStatusLine(line);
+        }
+    }
+};
+
+// The pass's view of the layer above the engine with folder targets only:
+// no FTP server answers, and each clean-up call is recorded.
+class FolderTargetsOnly : public RemoteTargets
+{
+public:
+    [[nodiscard]] int FtpCheckTarget(const JobSettings& /*settings*/, int /*target*/) override
+    {
+        return 0;
+    }
+    [[nodiscard]] int uploadVersion(const JobSettings& /*settings*/, int /*target*/,
+                                    const QString& /*mirrorText*/, const QString& /*localFile*/,
+                                    const QString& /*versionName*/,
+                                    const std::function<bool()>& /*mustStop*/) override
+    {
+        ++uploads;
+        return 0;
+    }
+    int CleanTargetVersions(const JobSettings& /*settings*/, int target,
+                            const QString& path) override
+    {
+        cleaned.emplace_back(target, path);
+        return 1;
+    }
+
+    int uploads = 0;
+    std::vector<std::pair<int, QString>> cleaned;
+};
+
+// Root may read and write everything. For the tests of unreadable files and
+// read-only targets the current thread gives up that right (the permitted
+// set keeps it) until destruction; the pass runs on this thread. Programs it
+// starts meanwhile (the archiver) do not get the right back at exec.
+class WithoutFileOverride
+{
+public:
+    WithoutFileOverride()
+    {
+        if (::geteuid() != 0) {
+            return;
+        }
+        m_header.version = _LINUX_CAPABILITY_VERSION_3;
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
+        m_savedBits = ::prctl(PR_GET_SECUREBITS);
+        m_dropped = m_savedBits >= 0 &&
+                    ::prctl(PR_SET_SECUREBITS, m_savedBits | SECBIT_NOROOT) == 0 &&
+                    ::syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutFileOverride()
+    {
+        if (m_dropped) {
+            (void)::syscall(SYS_capset, &m_header, m_saved);
+            (void)::prctl(PR_SET_SECUREBITS, m_savedBits);
+        }
+    }
+    WithoutFileOverride(const WithoutFileOverride&) = delete;
+    WithoutFileOverride& operator=(const WithoutFileOverride&) = delete;
+    [[nodiscard]] bool works() const { return ::geteuid() != 0 || m_dropped; }
+
+private:
+    __user_cap_header_struct m_header{};
+    __user_cap_data_struct m_saved[2]{};
+    int m_savedBits = -1;
+    bool m_dropped = false;
+};
+
+// Every file below `folder`, as paths relative to it, sorted.
+inline QStringList filesBelow(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        names.append(it.next().mid(folder.size()));
+    }
+    names.sort();
+    return names;
+}
+
+inline QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A pass with one source, home/work/docs/ with its sub-folders, for target 1,
+// the folder home/backup/. Sources count as indexed with an empty index, as
+// after a full-backup request: every file is new.
+class BackupPassTest : public ::testing::Test
+{
+protected:
+    BackupPassTest()
+        : m_source(m_home.path() + QStringLiteral("work/docs/")),
+          m_target(m_home.path() + QStringLiteral("backup/")),
+          m_folders(ResolveFolders(QStringLiteral("fernhold"), QStringLiteral("fernhold"))),
+          m_statusLine(m_ui, m_clock, m_run),
+          m_recorder(m_home.path() + QStringLiteral("registry.ini")), m_log(m_folders, m_clock)
+    {
+        QDir().mkpath(m_source);
+        QDir().mkpath(m_target);
+        m_run.Status = 1;
+        m_settings.target(1).TargetType = QStringLiteral("WIN");
+        m_settings.target(1).TargetDir = m_target;
+        SourceEntry entry;
+        entry.SourceDirPfad = m_source;
+        entry.SourceDirSub = 1;
+        entry.SourceDirTarget = QStringLiteral("1");
+        entry.Indexed = 1;
+        m_settings.sources = {entry};
+        m_settings.WaitForTargetDirCount = 0;
+        m_settings.LogfileActive = 1;
+        m_settings.NoAutomaticCleaning = 1;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(EnsurePrivateFolder(m_folders.temp), PrivateFolderProblem::None);
+        ASSERT_EQ(EnsureFolder(m_folders.appData), 1);
+        ASSERT_EQ(InstallArchiver(ArchiverCheck::StartUp, m_program, m_folders.temp), 1)
+            << "the tests need 7za (p7zip-full)";
+    }
+
+    BackupPassResult pass()
+    {
+        const RunState& run = m_run;
+        const Archiver archiver(m_program.program, m_folders.temp,
+                                [&run] { return PassMustStop(run); });
+        BackupServices services{m_settings, m_run,   m_clock,    m_ui,      m_statusLine,
+                                m_recorder, m_log,   m_index,    m_folders, archiver,
+                                m_remote,   m_times, tablePath()};
+        return BackupPass(m_settings, services);
+    }
+
+    [[nodiscard]] QString tablePath() const
+    {
+        return m_folders.appData + QStringLiteral("filetimes.txt");
+    }
+
+    // Writes a file below the source folder; gives its full path.
+    QString source(const QString& relative, const QByteArray& content)
+    {
+        const QString path = m_source + relative;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+        EXPECT_EQ(file.write(content), content.size());
+        return path;
+    }
+
+    // The mirrored folder of `sourceFolder` (default: the source) at `targetRoot`.
+    [[nodiscard]] QString mirror(const QString& sourceFolder = {},
+                                 const QString& targetRoot = {}) const
+    {
+        return (targetRoot.isEmpty() ? m_target : targetRoot) +
+               MirrorText(sourceFolder.isEmpty() ? m_source : sourceFolder);
+    }
+
+    // The version names in the mirrored source folder.
+    [[nodiscard]] QStringList versions(const QString& targetRoot = {}) const
+    {
+        return QDir(mirror({}, targetRoot)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    // The stamp of the manual clock as version names show it.
+    [[nodiscard]] QString stamp() const { return VersionStamp(m_clock.now()); }
+
+    // The log lines without their date and time.
+    [[nodiscard]] QStringList logTexts() const
+    {
+        QStringList texts;
+        for (const QString& line : m_log.lines()) {
+            texts.append(line.section(u'\t', 2));
+        }
+        return texts;
+    }
+    [[nodiscard]] bool logged(const QString& lineText) const
+    {
+        return logTexts().contains(lineText);
+    }
+    [[nodiscard]] QString failedLine(const QString& path) const
+    {
+        return QStringLiteral("\t\t") + text("TXT00150") + QStringLiteral(": ") + path;
+    }
+
+    // The text of the last status line, without the clock line.
+    [[nodiscard]] QString lastStatus() const { return m_statusLine.lastText(); }
+
+    // Unpacks the one entry `name` of `archive` into a fresh folder; gives its bytes.
+    QByteArray unpacked(const QString& archive, const QString& name,
+                        const QString& password = {}) const
+    {
+        const QString out = m_home.path() + QStringLiteral("unpacked/");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const Archiver archiver(m_program.program, m_folders.temp);
+        if (archiver.UnpackFile(archive, out, name, password) != 1) {
+            return QByteArray("<not unpacked>");
+        }
+        return contentOf(out + name);
+    }
+
+    // Nothing of Fernhold's own is left in the work folder or the target.
+    void expectNoLeftovers() const
+    {
+        EXPECT_FALSE(QFile::exists(m_folders.temp + QStringLiteral("~fernholdZip.tmp")));
+        EXPECT_FALSE(QFile::exists(m_folders.temp + QStringLiteral("~fernholdFtp.tmp")));
+        for (const QString& name : filesBelow(m_target)) {
+            EXPECT_FALSE(QFileInfo(name).fileName().startsWith(QStringLiteral("~fernhold")))
+                << name.toStdString();
+        }
+    }
+
+    TempHome m_home;
+    const QString m_source;
+    const QString m_target;
+    Folders m_folders;
+    JobSettings m_settings;
+    RunState m_run;
+    ManualClock m_clock;
+    HookedUserInterface m_ui;
+    StatusLine m_statusLine;
+    StatusRecorder m_recorder;
+    LogBook m_log;
+    SourceIndex m_index;
+    ArchiverProgram m_program;
+    FolderTargetsOnly m_remote;
+    EngineTimes m_times;
+};
+
+} // namespace fernhold::test
