@@ -7,6 +7,7 @@
 #include "folders.h"
 #include "index_scan.h"
 #include "periodic_section.h"
+#include "source_walk.h"
 #include "termination.h"
 #include "text_table.h"
 #include "version_cleanup.h"
@@ -165,7 +166,8 @@ std::optional<int> Application::startUp()
                                                    m_statusLine, m_slot, std::move(hooks));
 
     startDelay();
-    if (!TerminationWatch::requested()) {
+    // A full backup empties the index again at once, so its scan is skipped.
+    if (!TerminationWatch::requested() && !(m_options.once && m_options.full)) {
         (void)startIndexScan();
     }
     return std::nullopt;
@@ -223,6 +225,9 @@ void Application::runOnce()
         m_run.FullBackupRequested = 1;
         m_run.RescanRequested = 0;
         m_index.EmptyIndex();
+        for (SourceEntry& source : m_settings.sources) {
+            source.Indexed = CanListFolder(source.SourceDirPfad) ? 1 : 0;
+        }
     }
     m_periodic->requestBackupNow();
     m_periodic->RunPeriodicSection();

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
+#include <mutex>
+
 namespace fernhold {
 
 // Where logic takes "now" from, so tests can set the time exactly.
@@ -25,14 +27,19 @@ class SystemClock final : public Clock
 {
 public:
     SystemClock() { m_started.start(); }
-    [[nodiscard]] QDateTime now() const override { return QDateTime::currentDateTime(); }
+    // Every local-time conversion makes the C library look at the system's
+    // time-zone file again, and a pass asks for the local time several times
+    // per file; so the offset from UTC is taken once per second and the
+    // local time is the UTC time with that offset.
+    [[nodiscard]] QDateTime now() const override;
     [[nodiscard]] qint64 monotonicMs() const override { return m_started.elapsed(); }
-    // Without the local-time conversion, which costs a look at the system's
-    // time-zone file on every call.
     [[nodiscard]] qint64 nowSeconds() const override { return QDateTime::currentSecsSinceEpoch(); }
 
 private:
     QElapsedTimer m_started;
+    mutable std::mutex m_mutex;
+    mutable qint64 m_offsetSecond = -1; // the UTC second m_offset was taken in
+    mutable int m_offset = 0;
 };
 
 } // namespace fernhold

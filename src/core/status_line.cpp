@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "run_state.h"
+#include "time_text.h"
 #include "user_interface.h"
 
 #include <QDateTime>
@@ -21,14 +22,14 @@ void StatusLine::ShowStatusLine(const QString& text, int hideNextPass)
         if (!text.isEmpty()) {
             m_lastText = text;
         }
-        line = m_clock.now().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+        const QDateTime now = m_clock.now();
+        line = DayFirstDateText(now.date()) + u' ' + ClockText(now.time());
         const int cycle = m_backupCycle.load();
         if (hideNextPass != 1 && cycle != 0) {
             const qint64 next = m_run.LastPassStartTime.load() + static_cast<qint64>(cycle) * 60;
             if (next != m_nextSeconds) {
                 m_nextSeconds = next;
-                m_nextText =
-                    QDateTime::fromSecsSinceEpoch(next).toString(QStringLiteral("hh:mm:ss"));
+                m_nextText = ClockText(QDateTime::fromSecsSinceEpoch(next).time());
             }
             line += QStringLiteral("          ... ") + m_nextText;
         }

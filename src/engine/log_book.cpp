@@ -1,5 +1,7 @@
 #include "log_book.h"
 
+#include "time_text.h"
+
 #include "clock.h"
 #include "file_io.h"
 #include "folders.h"
@@ -39,8 +41,7 @@ void LogBook::AddLogLine(const QString& text)
     // The time is taken under the lock, so the ring stays in time order when
     // both threads add lines.
     const QDateTime now = m_clock.now();
-    QString line = now.date().toString(QStringLiteral("yyyy.MM.dd")) + u'\t' +
-                   now.time().toString(QStringLiteral("HH:mm:ss")) + u'\t' + text;
+    QString line = DottedDateText(now.date()) + u'\t' + ClockText(now.time()) + u'\t' + text;
     line.truncate(kMaxLineChars);
     m_newest = m_newest + 1 >= kCapacity ? 0 : m_newest + 1;
     m_lines[m_newest] = std::move(line);

@@ -1,5 +1,7 @@
 #include "target_layout.h"
 
+#include "time_text.h"
+
 #include <QStringList>
 
 namespace fernhold {
@@ -27,7 +29,7 @@ QString SourceFolderOfMirror(const QString& relativeFolder)
 
 QString VersionStamp(const QDateTime& started)
 {
-    return started.toString(QStringLiteral("yyyyMMdd~HHmmss"));
+    return StampText(started.date(), started.time());
 }
 
 QString VersionSuffix(const QString& fileName, bool packed, bool encrypted)

@@ -1,10 +1,11 @@
 #include "ftp_connection.h"
 
+#include "curl_library.h"
+
 #include "targets_logging.h"
 
 #include <QIODevice>
 #include <cctype>
-#include <curl/curl.h>
 #include <mutex>
 
 namespace fernhold {
@@ -17,10 +18,10 @@ using Clock = std::chrono::steady_clock;
 constexpr qsizetype kMaxReplyLogBytes = 1024 * 1024;
 constexpr long kBufferSize = 256 * 1024;
 
-void initCurlOnce()
+// Every call below runs on a connection made after LoadCurl() succeeded.
+const CurlLibrary& curlApi()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    return *LoadCurl();
 }
 
 // Percent-encodes everything but unreserved characters and "/", so any byte
@@ -164,12 +165,12 @@ struct FtpConnection::Impl
     // Options stick to a reused handle: every call starts from the same state.
     void prepare(const QByteArray& path)
     {
-        curl_easy_setopt(curl, CURLOPT_URL, (baseUrl + encodePath(path)).constData());
-        curl_easy_setopt(curl, CURLOPT_QUOTE, nullptr);
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
-        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
-        curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+        curlApi().easy_setopt(curl, CURLOPT_URL, (baseUrl + encodePath(path)).constData());
+        curlApi().easy_setopt(curl, CURLOPT_QUOTE, nullptr);
+        curlApi().easy_setopt(curl, CURLOPT_NOBODY, 0L);
+        curlApi().easy_setopt(curl, CURLOPT_CUSTOMREQUEST, nullptr);
+        curlApi().easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+        curlApi().easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
         exchanges.clear();
         logBytes = 0;
         lastProgress = Clock::now();
@@ -188,14 +189,14 @@ struct FtpConnection::Impl
             lastError = QStringLiteral("stopped before %1").arg(QLatin1StringView(what));
             return false;
         }
-        const CURLcode result = curl_easy_perform(curl);
+        const CURLcode result = curlApi().easy_perform(curl);
         if (result == CURLE_OK && !ioFailed) {
             return true;
         }
         lastError = QStringLiteral("%1: %2%3")
                         .arg(QLatin1StringView(what),
                              QString::fromLocal8Bit(
-                                 errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result)),
+                                 errorBuffer[0] != '\0' ? errorBuffer : curlApi().easy_strerror(result)),
                              stalled ? QStringLiteral(" (no progress)") : QString());
         qCDebug(lcFtp) << lastError;
         return false;
@@ -206,7 +207,6 @@ FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray
                              FtpSessionOptions options)
     : m_impl(std::make_unique<Impl>())
 {
-    initCurlOnce();
     Impl& d = *m_impl;
     d.user = std::move(user);
     d.password = std::move(password);
@@ -214,45 +214,48 @@ FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray
     const QByteArray hostPart =
         host.contains(u':') ? "[" + host.toUtf8() + "]" : host.toUtf8(); // IPv6 literal
     d.baseUrl = "ftp://" + hostPart + ":" + QByteArray::number(port) + "/";
-    d.curl = curl_easy_init();
+    if (LoadCurl() == nullptr) {
+        return; // no transport: the session cannot be opened
+    }
+    d.curl = curlApi().easy_init();
     if (d.curl == nullptr) {
         return;
     }
     CURL* c = d.curl;
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROXY, ""); // direct access, whatever the environment says
-    curl_easy_setopt(c, CURLOPT_USERNAME, d.user.constData());
-    curl_easy_setopt(c, CURLOPT_PASSWORD, d.password.constData());
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, d.errorBuffer);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT,
+    curlApi().easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+    curlApi().easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curlApi().easy_setopt(c, CURLOPT_PROXY, ""); // direct access, whatever the environment says
+    curlApi().easy_setopt(c, CURLOPT_USERNAME, d.user.constData());
+    curlApi().easy_setopt(c, CURLOPT_PASSWORD, d.password.constData());
+    curlApi().easy_setopt(c, CURLOPT_ERRORBUFFER, d.errorBuffer);
+    curlApi().easy_setopt(c, CURLOPT_CONNECTTIMEOUT,
                      static_cast<long>(d.options.connectTimeout.count()));
-    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+    curlApi().easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
                      static_cast<long>(d.options.stallTimeout.count()));
-    curl_easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
+    curlApi().easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
     // Absolute paths, no CWD of libcurl's own: the session's folder stays
     // where the session's own CWD put it.
-    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
-    curl_easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, 0L);
-    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L); // binary
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, kBufferSize);
-    curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, kBufferSize);
-    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L); // feeds the debug callback, prints nothing
-    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Impl::onDebug);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &d);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &d);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &d);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, &Impl::onRead);
-    curl_easy_setopt(c, CURLOPT_READDATA, &d);
+    curlApi().easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curlApi().easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, 0L);
+    curlApi().easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L); // binary
+    curlApi().easy_setopt(c, CURLOPT_BUFFERSIZE, kBufferSize);
+    curlApi().easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, kBufferSize);
+    curlApi().easy_setopt(c, CURLOPT_VERBOSE, 1L); // feeds the debug callback, prints nothing
+    curlApi().easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Impl::onDebug);
+    curlApi().easy_setopt(c, CURLOPT_DEBUGDATA, &d);
+    curlApi().easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curlApi().easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Impl::onProgress);
+    curlApi().easy_setopt(c, CURLOPT_XFERINFODATA, &d);
+    curlApi().easy_setopt(c, CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+    curlApi().easy_setopt(c, CURLOPT_WRITEDATA, &d);
+    curlApi().easy_setopt(c, CURLOPT_READFUNCTION, &Impl::onRead);
+    curlApi().easy_setopt(c, CURLOPT_READDATA, &d);
 }
 
 FtpConnection::~FtpConnection()
 {
     if (m_impl->curl != nullptr) {
-        curl_easy_cleanup(m_impl->curl); // sends QUIT on a live connection
+        curlApi().easy_cleanup(m_impl->curl); // sends QUIT on a live connection
     }
 }
 
@@ -263,12 +266,12 @@ std::optional<QByteArray> FtpConnection::login()
         return std::nullopt;
     }
     d.prepare("/");
-    curl_easy_setopt(d.curl, CURLOPT_NOBODY, 1L);
+    curlApi().easy_setopt(d.curl, CURLOPT_NOBODY, 1L);
     if (!d.perform("login")) {
         return std::nullopt;
     }
     const char* entry = nullptr;
-    if (curl_easy_getinfo(d.curl, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK &&
+    if (curlApi().easy_getinfo(d.curl, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK &&
         entry != nullptr && entry[0] != '\0') {
         return QByteArray(entry);
     }
@@ -288,18 +291,18 @@ std::optional<QList<FtpReply>> FtpConnection::commands(const QList<QByteArray>& 
     curl_slist* quote = nullptr;
     for (const QByteArray& line : lines) {
         if (breaksCommandLine(line)) {
-            curl_slist_free_all(quote);
+            curlApi().slist_free_all(quote);
             return std::nullopt;
         }
         // "*": a rejected command must not make libcurl drop the connection.
-        quote = curl_slist_append(quote, ("*" + line).constData());
+        quote = curlApi().slist_append(quote, ("*" + line).constData());
     }
     d.prepare("/");
-    curl_easy_setopt(d.curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(d.curl, CURLOPT_QUOTE, quote);
+    curlApi().easy_setopt(d.curl, CURLOPT_NOBODY, 1L);
+    curlApi().easy_setopt(d.curl, CURLOPT_QUOTE, quote);
     const bool ok = d.perform("command");
-    curl_easy_setopt(d.curl, CURLOPT_QUOTE, nullptr);
-    curl_slist_free_all(quote);
+    curlApi().easy_setopt(d.curl, CURLOPT_QUOTE, nullptr);
+    curlApi().slist_free_all(quote);
     if (!ok) {
         return std::nullopt;
     }
@@ -334,12 +337,12 @@ std::optional<QByteArray> FtpConnection::listing(const QByteArray& folder, bool 
     }
     d.prepare(path);
     if (mlsd) {
-        curl_easy_setopt(d.curl, CURLOPT_CUSTOMREQUEST, "MLSD");
+        curlApi().easy_setopt(d.curl, CURLOPT_CUSTOMREQUEST, "MLSD");
     }
     d.buffer = &data;
     d.bufferLimit = kMaxListingBytes;
     const bool ok = d.perform(mlsd ? "MLSD" : "LIST");
-    curl_easy_setopt(d.curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    curlApi().easy_setopt(d.curl, CURLOPT_CUSTOMREQUEST, nullptr);
     if (!ok) {
         return std::nullopt;
     }
@@ -353,16 +356,16 @@ bool FtpConnection::store(const QByteArray& path, QIODevice& source, qint64 size
         return false;
     }
     d.prepare(path);
-    curl_easy_setopt(d.curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(d.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+    curlApi().easy_setopt(d.curl, CURLOPT_UPLOAD, 1L);
+    curlApi().easy_setopt(d.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     d.source = &source;
     const bool ok = d.perform("STOR");
-    curl_easy_setopt(d.curl, CURLOPT_UPLOAD, 0L);
+    curlApi().easy_setopt(d.curl, CURLOPT_UPLOAD, 0L);
     if (!ok) {
         return false;
     }
     curl_off_t sent = 0;
-    curl_easy_getinfo(d.curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curlApi().easy_getinfo(d.curl, CURLINFO_SIZE_UPLOAD_T, &sent);
     if (sent != size) {
         d.lastError = QStringLiteral("STOR: sent %1 of %2 bytes").arg(sent).arg(size);
         return false;
@@ -383,8 +386,8 @@ bool FtpConnection::retrieve(const QByteArray& path, QIODevice& sink)
     }
     curl_off_t expected = -1;
     curl_off_t received = 0;
-    curl_easy_getinfo(d.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
-    curl_easy_getinfo(d.curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    curlApi().easy_getinfo(d.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    curlApi().easy_getinfo(d.curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
     if (expected >= 0 && received != expected) {
         d.lastError = QStringLiteral("RETR: got %1 of %2 bytes").arg(received).arg(expected);
         return false;
@@ -401,7 +404,7 @@ int FtpConnection::localPort() const
 {
     long port = 0;
     if (m_impl->curl == nullptr ||
-        curl_easy_getinfo(m_impl->curl, CURLINFO_LOCAL_PORT, &port) != CURLE_OK) {
+        curlApi().easy_getinfo(m_impl->curl, CURLINFO_LOCAL_PORT, &port) != CURLE_OK) {
         return 0;
     }
     return static_cast<int>(port);
