@@ -5,11 +5,32 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace fernhold {
 
+namespace {
+
+// True when `path` already holds exactly `data` (with mode 0600 when asked):
+// rewriting it would only cost a flush to disk.
+bool alreadyHolds(const QString& path, const QByteArray& data, bool privateMode)
+{
+    struct stat st{};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size != data.size() || (privateMode && (st.st_mode & 0777) != 0600)) {
+        return false;
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == data;
+}
+
+} // namespace
+
 int WriteFileAtomically(const QString& path, const QByteArray& data, bool privateMode)
 {
+    if (alreadyHolds(path, data, privateMode)) {
+        return 1;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return 0;

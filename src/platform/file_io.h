@@ -9,7 +9,8 @@ namespace fernhold {
 
 // Replaces the file at `path` with `data` through a temporary file and a
 // rename, so readers see the old or the new content, never a mix. With
-// `privateMode` the file gets mode 0600. Gives 1 on success.
+// `privateMode` the file gets mode 0600. A file that already holds exactly
+// `data` is left alone. Gives 1 on success.
 [[nodiscard]] int WriteFileAtomically(const QString& path, const QByteArray& data,
                                       bool privateMode);
 

@@ -1,3 +1,4 @@
+#include "file_io.h"
 #include "folders.h"
 #include "temp_home.h"
 
@@ -90,4 +91,28 @@ TEST(PrivateFolder, FolderOfAnotherUserIsRefused)
     ASSERT_TRUE(QDir().mkpath(path));
     ASSERT_EQ(chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
     EXPECT_EQ(EnsurePrivateFolder(path), PrivateFolderProblem::OtherOwner);
+}
+
+TEST(WriteFileAtomically, LeavesAFileThatAlreadyHoldsTheDataAlone)
+{
+    TempHome home;
+    const QString path = home.path() + QStringLiteral("settings.ini");
+    ASSERT_EQ(WriteFileAtomically(path, "a = 1\r\n", true), 1);
+    struct stat before{};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &before), 0);
+    EXPECT_EQ(before.st_mode & 0777, 0600u);
+
+    ASSERT_EQ(WriteFileAtomically(path, "a = 1\r\n", true), 1);
+    struct stat same{};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &same), 0);
+    EXPECT_EQ(same.st_ino, before.st_ino) << "an unchanged file is not replaced";
+
+    // Other content, or the right content with a wider mode, is written anew.
+    ASSERT_EQ(WriteFileAtomically(path, "a = 2\r\n", true), 1);
+    EXPECT_EQ(TempHome::readFile(path), QByteArray("a = 2\r\n"));
+    chmod(QFile::encodeName(path).constData(), 0644);
+    ASSERT_EQ(WriteFileAtomically(path, "a = 2\r\n", true), 1);
+    struct stat narrowed{};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &narrowed), 0);
+    EXPECT_EQ(narrowed.st_mode & 0777, 0600u);
 }
