@@ -17,7 +17,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
-
 #include <cstdio>
 #include <unistd.h>
 
@@ -27,21 +26,20 @@ namespace {
 
 constexpr int kTurnMilliseconds = 3000;
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 QString privateFolderReason(PrivateFolderProblem problem)
 {
     switch (problem) {
-    case PrivateFolderProblem::SymbolicLink: return text("TXT00371");
-    case PrivateFolderProblem::OtherOwner: return text("TXT00372");
-    case PrivateFolderProblem::NotAFolder: return text("TXT00373");
+    case PrivateFolderProblem::SymbolicLink:
+        return Text("TXT00371");
+    case PrivateFolderProblem::OtherOwner:
+        return Text("TXT00372");
+    case PrivateFolderProblem::NotAFolder:
+        return Text("TXT00373");
     case PrivateFolderProblem::CannotCreate:
-    case PrivateFolderProblem::None: break;
+    case PrivateFolderProblem::None:
+        break;
     }
-    return text("TXT00374");
+    return Text("TXT00374");
 }
 
 // Waits for `milliseconds` while the event loop runs, or until a termination
@@ -62,8 +60,8 @@ Application::Application(Options options)
     : m_options(options), m_paths(ResolveAppPaths()), m_store(m_paths.folders.appData, m_ui),
       m_recorder(m_paths.registryPath), m_statusLine(m_ui, m_clock, m_run),
       m_log(m_paths.folders, m_clock),
-      m_instanceLock(m_paths.folders.runtimeDir, text("Program_Name")),
-      m_presenceLock(m_paths.folders.runtimeDir, text("MutexProgName"))
+      m_instanceLock(m_paths.folders.runtimeDir, Text("Program_Name")),
+      m_presenceLock(m_paths.folders.runtimeDir, Text("MutexProgName"))
 {
     m_ui.setVerbose(options.verbose);
     m_targets = std::make_unique<TargetServices>(
@@ -97,38 +95,38 @@ int Application::run()
 
 std::optional<int> Application::startUp()
 {
-    const QString programName = text("Program_Name");
+    const QString programName = Text("Program_Name");
 
     // Single instance: the named lock of the program name, then the presence
     // lock that only tells other programs that Fernhold runs.
     if (NamedLock::ensureRuntimeDir(m_paths.folders.runtimeDir) != 1 ||
         m_instanceLock.tryLock() != 1) {
-        m_ui.showMessage(programName, text("TXT00041"), MessageIcon::Information);
+        m_ui.showMessage(programName, Text("TXT00041"), MessageIcon::Information);
         return 0;
     }
     (void)m_presenceLock.tryLock();
 
     (void)EnsureFolder(m_paths.folders.appData);
-    const QByteArray head = (text("TXT00020") + QStringLiteral("\r\n\r\n") + text("TXT00021") +
-                             QStringLiteral("\r\n\r\n") + text("TXT00022") + QStringLiteral("\r\n") +
-                             text("TXT00023") + QStringLiteral("\r\n"))
+    const QByteArray head = (Text("TXT00020") + QStringLiteral("\r\n\r\n") + Text("TXT00021") +
+                             QStringLiteral("\r\n\r\n") + Text("TXT00022") +
+                             QStringLiteral("\r\n") + Text("TXT00023") + QStringLiteral("\r\n"))
                                 .toUtf8();
     InstallCrashHandler(m_paths.crashReportPath, head,
-                        (programName + u' ' + text("Version_Name")).toUtf8(),
-                        text("TXT00024").toUtf8());
+                        (programName + u' ' + Text("Version_Name")).toUtf8(),
+                        Text("TXT00024").toUtf8());
     offerCrashReport();
 
     const PrivateFolderProblem problem = EnsurePrivateFolder(m_paths.folders.temp);
     if (problem != PrivateFolderProblem::None) {
         m_ui.showMessage(programName,
-                         text("TXT00370") + QStringLiteral("\r\n") + m_paths.folders.temp +
+                         Text("TXT00370") + QStringLiteral("\r\n") + m_paths.folders.temp +
                              QStringLiteral("\r\n") + privateFolderReason(problem),
                          MessageIcon::Warning);
         return 1;
     }
 
     if (InstallArchiver(ArchiverCheck::StartUp, m_archiver, m_paths.folders.temp) != 1) {
-        m_ui.showMessage(text("TXT00001"), text("TXT00006"), MessageIcon::Warning, true);
+        m_ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning, true);
         return 0;
     }
 
@@ -136,7 +134,7 @@ std::optional<int> Application::startUp()
     m_statusLine.setBackupCycle(m_settings.BackupCycle);
 
     m_log.ReadLogFile();
-    m_log.AddLogLine(QStringLiteral("\t\t") + text("TXT00157"));
+    m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00157"));
     if (m_settings.LogfileActive == 1) {
         m_times.LastLogFlush = m_clock.nowSeconds();
         (void)m_log.WriteLogFile(m_settings);
@@ -185,7 +183,7 @@ void Application::offerCrashReport()
     const QString kept = m_paths.crashReportPath + QStringLiteral(".old");
     QFile::remove(kept);
     QFile::rename(m_paths.crashReportPath, kept);
-    (void)m_ui.askYesNo(text("TXT00025"), content + QStringLiteral("\r\n\r\n") + text("TXT00024"),
+    (void)m_ui.askYesNo(Text("TXT00025"), content + QStringLiteral("\r\n\r\n") + Text("TXT00024"),
                         MessageIcon::Warning, false);
 }
 
@@ -196,9 +194,10 @@ void Application::startDelay()
         return;
     }
     const QDateTime until = m_clock.now().addSecs(seconds);
-    m_statusLine.ShowStatusLine(text("TXT00161") + u' ' + until.toString(QStringLiteral("hh:mm:ss")) +
-                                QStringLiteral("\r\n(") + text("TXT00162") + u' ' +
-                                QString::number(seconds) + u' ' + text("TXT00163") + u')');
+    m_statusLine.ShowStatusLine(Text("TXT00161") + u' ' +
+                                until.toString(QStringLiteral("hh:mm:ss")) +
+                                QStringLiteral("\r\n(") + Text("TXT00162") + u' ' +
+                                QString::number(seconds) + u' ' + Text("TXT00163") + u')');
     while (m_clock.now() <= until && !TerminationWatch::requested()) {
         waitWithEvents(200);
     }
@@ -259,14 +258,14 @@ void Application::programEnd()
         // next run instead of a half-updated one now.
         (void)SaveFileTimeTable(m_index, fileTimePath(), m_clock, m_ui);
     }
-    m_log.AddLogLine(QStringLiteral("\t\t") + text("TXT00158"));
+    m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00158"));
     if (m_settings.LogfileActive == 1) {
         (void)m_log.WriteLogFile(m_settings);
     }
     if (workerEnded && QFile::exists(ftpTempPath())) {
         // A stopped upload left its copy behind.
-        m_ui.showMessage(text("Program_Name") + QStringLiteral(" (FTP)"),
-                         text("TXT00099") + QStringLiteral("\r\n") + text("TXT00100"),
+        m_ui.showMessage(Text("Program_Name") + QStringLiteral(" (FTP)"),
+                         Text("TXT00099") + QStringLiteral("\r\n") + Text("TXT00100"),
                          MessageIcon::Information, true);
         QFile::remove(ftpTempPath());
     }
@@ -282,16 +281,17 @@ void Application::programEnd()
 
 QString Application::fileTimePath() const
 {
-    return m_paths.folders.appData + text("FileTime_File");
+    return m_paths.folders.appData + Text("FileTime_File");
 }
 
 int Application::startIndexScan()
 {
     auto result = std::make_shared<IndexScanResult>();
     const IndexEnvironment env{m_index, m_run, m_statusLine, m_ui, m_clock, fileTimePath()};
-    return m_slot.start([settings = m_settings, env, result] { *result = IndexScan(settings, env); },
-                        [this, result] { ApplyIndexedSources(m_settings, result->indexed); },
-                        m_settings.ProcessPriorityLower == 1);
+    return m_slot.start(
+        [settings = m_settings, env, result] { *result = IndexScan(settings, env); },
+        [this, result] { ApplyIndexedSources(m_settings, result->indexed); },
+        m_settings.ProcessPriorityLower == 1);
 }
 
 int Application::startBackupPass()
@@ -303,9 +303,9 @@ int Application::startBackupPass()
             const RunState& run = m_run;
             const Archiver archiver(m_archiver.program, m_paths.folders.temp,
                                     [&run] { return PassMustStop(run); });
-            BackupServices services{*settings,     m_run,  m_clock,          m_ui,
-                                    m_statusLine,  m_recorder, m_log,     m_index,
-                                    m_paths.folders, archiver, *m_targets, m_times,
+            BackupServices services{*settings,       m_run,      m_clock,    m_ui,
+                                    m_statusLine,    m_recorder, m_log,      m_index,
+                                    m_paths.folders, archiver,   *m_targets, m_times,
                                     fileTimePath()};
             *result = BackupPass(*settings, services);
         },
@@ -330,14 +330,14 @@ bool Application::archiverUsable()
 void Application::archiverMissing()
 {
     // Ends at once, like a start without the archiver: nothing is saved.
-    m_ui.showMessage(text("TXT00001"), text("TXT00006"), MessageIcon::Warning, true);
+    m_ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning, true);
     std::fflush(nullptr);
     ::_exit(0);
 }
 
 QString Application::ftpTempPath() const
 {
-    return m_paths.folders.temp + u'~' + text("Temp_FileName") + QStringLiteral("Ftp.tmp");
+    return m_paths.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
 }
 
 } // namespace fernhold

@@ -22,11 +22,6 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 int usage(const QString& problem)
 {
     PrintError(QStringLiteral("fernhold: ") + problem);
@@ -125,7 +120,7 @@ QString targetText(const JobSettings& settings, int target)
                   (entry.FTPSubDir.startsWith(u'/') ? QString() : QStringLiteral("/")) +
                   entry.FTPSubDir
             : entry.TargetDir;
-    return text("TXT00392") + u' ' + QString::number(target) + QStringLiteral(": ") + where;
+    return Text("TXT00392") + u' ' + QString::number(target) + QStringLiteral(": ") + where;
 }
 
 } // namespace
@@ -140,14 +135,14 @@ int RunCleanCommand(const QStringList& arguments)
     // A running instance could back up to the same target meanwhile; the
     // single-instance lock keeps one from starting while the clean-up works.
     const AppPaths paths = ResolveAppPaths();
-    const QString programName = text("Program_Name");
+    const QString programName = Text("Program_Name");
     if (InstanceRuns(paths)) {
-        PrintError(QStringLiteral("fernhold: ") + text("TXT00390"));
+        PrintError(QStringLiteral("fernhold: ") + Text("TXT00390"));
         return 1;
     }
     NamedLock instanceLock(paths.folders.runtimeDir, programName);
     if (NamedLock::ensureRuntimeDir(paths.folders.runtimeDir) != 1 || instanceLock.tryLock() != 1) {
-        PrintError(QStringLiteral("fernhold: ") + text("TXT00390"));
+        PrintError(QStringLiteral("fernhold: ") + Text("TXT00390"));
         return 1;
     }
 
@@ -161,7 +156,7 @@ int RunCleanCommand(const QStringList& arguments)
     settings.SelectedTarget = request.target;
     const QString& type = settings.target(request.target).TargetType;
     if (type != QStringLiteral("WIN") && type != QStringLiteral("FTP")) {
-        PrintError(QStringLiteral("fernhold: ") + text("TXT00393"));
+        PrintError(QStringLiteral("fernhold: ") + Text("TXT00393"));
         return 1;
     }
     ManualCleanupJob::Mode mode = ManualCleanupJob::Mode::ByAge;
@@ -183,7 +178,7 @@ int RunCleanCommand(const QStringList& arguments)
     const QString target = targetText(settings, request.target);
     ManualCleanupJob job(std::move(settings), run, clock, ui, mode);
     if (!job.confirm(target)) {
-        PrintError(QStringLiteral("fernhold: ") + text("TXT00391"));
+        PrintError(QStringLiteral("fernhold: ") + Text("TXT00391"));
         return 1;
     }
 
@@ -208,7 +203,7 @@ int RunCleanCommand(const QStringList& arguments)
         if (!job.resultText().isEmpty()) {
             PrintOut(job.resultText());
         }
-        PrintError(QStringLiteral("fernhold: ") + text("TXT00394"));
+        PrintError(QStringLiteral("fernhold: ") + Text("TXT00394"));
         return 1;
     case ManualCleanupJob::Outcome::NoConnection:
     case ManualCleanupJob::Outcome::NoRoot:

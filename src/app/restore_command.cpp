@@ -30,11 +30,6 @@ constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 constexpr int kInterrupted = 130;
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 int usage(const QString& problem)
 {
     PrintError(QStringLiteral("fernhold: ") + problem);
@@ -188,13 +183,13 @@ struct RestoreSession
     {
         const PrivateFolderProblem problem = EnsurePrivateFolder(paths.folders.temp);
         if (problem != PrivateFolderProblem::None) {
-            ui.showMessage(text("Program_Name"),
-                           text("TXT00370") + QStringLiteral("\r\n") + paths.folders.temp,
+            ui.showMessage(Text("Program_Name"),
+                           Text("TXT00370") + QStringLiteral("\r\n") + paths.folders.temp,
                            MessageIcon::Warning);
             return false;
         }
         if (InstallArchiver(ArchiverCheck::StartUp, archiverProgram, paths.folders.temp) != 1) {
-            ui.showMessage(text("TXT00001"), text("TXT00006"), MessageIcon::Warning);
+            ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning);
             return false;
         }
         return true;
@@ -237,7 +232,7 @@ int restoreList(const QStringList& arguments)
     }
     const auto folder = parseFolder(args->words.value(0));
     if (!folder) {
-        PrintError(text("TXT00418") + u' ' + args->words.value(0));
+        PrintError(Text("TXT00418") + u' ' + args->words.value(0));
         return kUsageError;
     }
     std::optional<QDate> date;
@@ -261,10 +256,10 @@ int restoreList(const QStringList& arguments)
     case ListingOutcome::Listed:
         break;
     case ListingOutcome::Unreadable:
-        PrintError(text("TXT00417") + u' ' + *folder);
+        PrintError(Text("TXT00417") + u' ' + *folder);
         return kFailed;
     case ListingOutcome::NoTarget:
-        PrintError(text("TXT00410"));
+        PrintError(Text("TXT00410"));
         return kFailed;
     case ListingOutcome::FellBackToRoot:
     case ListingOutcome::NoTransport:
@@ -297,14 +292,14 @@ int restoreVersion(const QStringList& arguments)
     }
     const auto folder = parseFolder(args->words[0]);
     if (!folder) {
-        PrintError(text("TXT00418") + u' ' + args->words[0]);
+        PrintError(Text("TXT00418") + u' ' + args->words[0]);
         return kUsageError;
     }
     QString password;
     if (args->has("--password-stdin")) {
         const auto line = readPasswordLine();
         if (!line) {
-            PrintError(text("TXT00419"));
+            PrintError(Text("TXT00419"));
             return kUsageError;
         }
         password = *line;
@@ -334,7 +329,7 @@ int restoreVersion(const QStringList& arguments)
         return 0;
     }
     if (session.ui.declined()) {
-        PrintError(text("TXT00414"));
+        PrintError(Text("TXT00414"));
     }
     return stopRequested() ? kInterrupted : kFailed;
 }
@@ -357,7 +352,7 @@ int restoreFolder(const QStringList& arguments)
     }
     const auto folder = parseFolder(args->words[0]);
     if (!folder || folder->isEmpty()) {
-        PrintError(text("TXT00418") + u' ' + args->words[0]);
+        PrintError(Text("TXT00418") + u' ' + args->words[0]);
         return kUsageError;
     }
     const auto from = parseDay(args->value("--from").value_or(QString()));
@@ -366,14 +361,14 @@ int restoreFolder(const QStringList& arguments)
         return usage(QStringLiteral("--from and --until take a day as YYYY-MM-DD"));
     }
     if (*from > *until) {
-        PrintError(text("TXT00416"));
+        PrintError(Text("TXT00416"));
         return kUsageError;
     }
     QString password;
     if (args->has("--password-stdin")) {
         const auto line = readPasswordLine();
         if (!line) {
-            PrintError(text("TXT00419"));
+            PrintError(Text("TXT00419"));
             return kUsageError;
         }
         password = *line;
@@ -384,11 +379,11 @@ int restoreFolder(const QStringList& arguments)
     }
     const QString type = session.targetType();
     if (type == QStringLiteral("FTP")) {
-        PrintError(text("TXT00119"));
+        PrintError(Text("TXT00119"));
         return kFailed;
     }
     if (type != QStringLiteral("WIN")) {
-        PrintError(text("TXT00410"));
+        PrintError(Text("TXT00410"));
         return kFailed;
     }
     if (!session.workFolderReady()) {
@@ -397,12 +392,12 @@ int restoreFolder(const QStringList& arguments)
 
     // The single-instance lock keeps an instance from starting while files
     // come back; when one runs already, it would not see a registration.
-    NamedLock instanceLock(session.paths.folders.runtimeDir, text("Program_Name"));
+    NamedLock instanceLock(session.paths.folders.runtimeDir, Text("Program_Name"));
     const bool instanceRuns = InstanceRuns(session.paths) ||
                               NamedLock::ensureRuntimeDir(session.paths.folders.runtimeDir) != 1 ||
                               instanceLock.tryLock() != 1;
     if (instanceRuns) {
-        PrintError(text("TXT00413"));
+        PrintError(Text("TXT00413"));
     }
     const TerminationWatch termination([] {});
     session.ui.setAnswerYes(args->has("--yes"));
@@ -417,14 +412,14 @@ int restoreFolder(const QStringList& arguments)
     // from starting meanwhile).
     RegisterRestored registerRestored;
     if (!instanceRuns && session.settings.WorkModeExtended >= 1) {
-        const QString table = session.paths.folders.appData + text("FileTime_File");
+        const QString table = session.paths.folders.appData + Text("FileTime_File");
         registerRestored = [&session, table](const QStringList& files) {
             const int added = RegisterInFileTimeTable(table, files);
             if (added > 0) {
-                PrintError(text("TXT00420"));
+                PrintError(Text("TXT00420"));
             } else if (added < 0) {
-                session.ui.showMessage(text("TXT00001"),
-                                       text("TXT00134") + QStringLiteral(" \r\n") + table,
+                session.ui.showMessage(Text("TXT00001"),
+                                       Text("TXT00134") + QStringLiteral(" \r\n") + table,
                                        MessageIcon::Warning);
             }
         };
@@ -451,14 +446,14 @@ int restoreFolder(const QStringList& arguments)
     const bool allRead = window.unreadableFolders().isEmpty();
     if (window.rows().isEmpty()) {
         if (allRead) {
-            PrintError(text("TXT00415"));
+            PrintError(Text("TXT00415"));
         }
         return kFailed;
     }
     window.restore(to.has_value());
     if (window.state() != FolderRestoreState::Restoring) {
         if (session.ui.declined()) {
-            PrintError(text("TXT00414"));
+            PrintError(Text("TXT00414"));
         }
         return kFailed;
     }

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-
 #include <mutex>
 
 namespace fernhold {
@@ -48,6 +47,11 @@ QString Text(const QString& key)
         return {};
     }
     return it.value();
+}
+
+QString Text(const char* key)
+{
+    return Text(QString::fromLatin1(key));
 }
 
 int TextCount()

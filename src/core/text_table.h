@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstddef>
 
 namespace fernhold {
@@ -25,6 +24,8 @@ void UnscrambleConstants();
 // The text of a key. A key the table lacks gives "" and is remembered with an
 // empty text, so a missing text never shows the key itself.
 QString Text(const QString& key);
+// The same for a key written as a literal: Text("TXT00041").
+QString Text(const char* key);
 
 // Number of keys in the map (the compiled ones plus any looked up but missing).
 int TextCount();

@@ -23,22 +23,16 @@ namespace fernhold {
 
 namespace {
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 const QString kTabs = QStringLiteral("\t\t");
 
 class Pass
 {
 public:
     Pass(JobSettings& settings, BackupServices& services)
-        : m_settings(settings), m_s(services),
-          m_env{services.index, services.run, services.statusLine, services.ui, services.clock,
-                services.fileTimeTablePath}
-    {
-    }
+        : m_settings(settings),
+          m_s(services), m_env{services.index, services.run,   services.statusLine,
+                               services.ui,    services.clock, services.fileTimeTablePath}
+    {}
 
     BackupPassResult run();
 
@@ -104,9 +98,9 @@ void Pass::waitForTargets()
             }
         }
         if (m_result.readyTargets > 0) {
-            log(kTabs + text("TXT00152") + u':' + m_readyText);
+            log(kTabs + Text("TXT00152") + u':' + m_readyText);
             if (!failText.isEmpty()) {
-                log(kTabs + text("TXT00159") + u':' + failText);
+                log(kTabs + Text("TXT00159") + u':' + failText);
             }
             return;
         }
@@ -116,20 +110,21 @@ void Pass::waitForTargets()
         if (remaining < 1) {
             m_s.run.Status = 0;
             m_s.recorder.RecordStatus(0);
-            status(text("TXT00073"));
-            m_s.ui.showMessage(text("Program_Name"),
-                               text("TXT00075") + QStringLiteral("\r\n") + text("TXT00068") +
-                                   QStringLiteral("\r\n") + text("TXT00069"),
+            status(Text("TXT00073"));
+            m_s.ui.showMessage(Text("Program_Name"),
+                               Text("TXT00075") + QStringLiteral("\r\n") + Text("TXT00068") +
+                                   QStringLiteral("\r\n") + Text("TXT00069"),
                                MessageIcon::Information, true);
-            log(kTabs + text("TXT00153"));
+            log(kTabs + Text("TXT00153"));
             return;
         }
         if (m_settings.TargetDirCheckPermanent >= 1) {
-            status(text("TXT00071") + QStringLiteral(" (permanent)"));
+            status(Text("TXT00071") + QStringLiteral(" (permanent)"));
         } else {
-            status(text("TXT00071") + QStringLiteral(" (") +
-                   QString::number(static_cast<qint64>(remaining) * m_settings.WaitForTargetDirTime) +
-                   u' ' + text("TXT00072") + u')');
+            status(
+                Text("TXT00071") + QStringLiteral(" (") +
+                QString::number(static_cast<qint64>(remaining) * m_settings.WaitForTargetDirTime) +
+                u' ' + Text("TXT00072") + u')');
         }
         pause(static_cast<qint64>(m_settings.WaitForTargetDirTime) * 1000);
         --remaining;
@@ -141,7 +136,8 @@ void Pass::walkSources()
     const ExclusionRules rules(m_settings, m_s.folders);
     const FolderIdSet targetRoots = TargetRootFolders(m_settings);
     const BackupWalk walk{m_s.index, rules, m_s.run,
-                          SizeLimitBytes(m_settings.BackupSize, m_settings.BackupUnit), targetRoots};
+                          SizeLimitBytes(m_settings.BackupSize, m_settings.BackupUnit),
+                          targetRoots};
     if (m_settings.MonitorWithRemaining == 1) {
         PreCountSources(m_settings, walk, m_pass);
     }
@@ -157,12 +153,11 @@ void Pass::walkSources()
     m_s.index.BeginPass();
 
     SingleFileBackup single(m_s, m_pass);
-    const BackupFileFunction backupFile = [&single](const QString& folder, const QString& name,
-                                                    qint64 size,
-                                                    const std::optional<FileRecord>& record,
-                                                    const QString& targets) {
-        single.BackupFile(folder, name, size, record, targets);
-    };
+    const BackupFileFunction backupFile =
+        [&single](const QString& folder, const QString& name, qint64 size,
+                  const std::optional<FileRecord>& record, const QString& targets) {
+            single.BackupFile(folder, name, size, record, targets);
+        };
     for (const SourceEntry& source : m_settings.sources) {
         if (mustStop()) {
             break;
@@ -171,7 +166,7 @@ void Pass::walkSources()
             FirstReadyTarget(source.SourceDirTarget, m_pass.TargetReady) == 0) {
             continue;
         }
-        log(kTabs + text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
+        log(kTabs + Text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
             QStringLiteral("] ") + source.SourceDirPfad);
         (void)BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter,
                            source.SourceDirPfad, source.SourceDirTarget, backupFile);
@@ -187,8 +182,8 @@ void Pass::cleanUpWhenDue()
             now - static_cast<qint64>(m_settings.MaxCleanUpEachMinutes) * 60000) {
         return;
     }
-    log(kTabs + text("TXT00155") + u' ' + m_readyText);
-    status(text("TXT00076"));
+    log(kTabs + Text("TXT00155") + u' ' + m_readyText);
+    status(Text("TXT00076"));
     for (int t = 1; t <= kTargetCount; ++t) {
         const TargetEntry& target = m_settings.target(t);
         bool usable = false;
@@ -213,14 +208,15 @@ void Pass::summary(bool full)
     QString extra;
     if (m_pass.LongPathCount > 0) {
         lines = 1;
-        extra = QStringLiteral("\r\n") + text("TXT00190") + QStringLiteral(" (") +
+        extra = QStringLiteral("\r\n") + Text("TXT00190") + QStringLiteral(" (") +
                 QString::number(m_pass.LongPathCount) + u')';
-        log(kTabs + text("TXT00190") + QStringLiteral(": ") + QString::number(m_pass.LongPathCount));
+        log(kTabs + Text("TXT00190") + QStringLiteral(": ") +
+            QString::number(m_pass.LongPathCount));
     }
     for (const QString& name : m_pass.PassFileList) {
         ++lines;
         if (lines > 4) {
-            extra += QStringLiteral("\r\n") + text("TXT00077");
+            extra += QStringLiteral("\r\n") + Text("TXT00077");
             break;
         }
         extra += QStringLiteral("\r\n") + name.left(55) +
@@ -228,13 +224,13 @@ void Pass::summary(bool full)
     }
     const QString count = QString::number(m_result.newFiles);
     if (full) {
-        status(text("TXT00078") + QStringLiteral(" (") + text("TXT00160") + QStringLiteral(", ") +
-               count + u' ' + text("TXT00064") + u')' + extra);
-        log(kTabs + text("TXT00156") + QStringLiteral(" (") + text("TXT00160") + u')');
+        status(Text("TXT00078") + QStringLiteral(" (") + Text("TXT00160") + QStringLiteral(", ") +
+               count + u' ' + Text("TXT00064") + u')' + extra);
+        log(kTabs + Text("TXT00156") + QStringLiteral(" (") + Text("TXT00160") + u')');
     } else {
-        status(text("TXT00078") + QStringLiteral(" (") + count + u' ' + text("TXT00079") + u')' +
+        status(Text("TXT00078") + QStringLiteral(" (") + count + u' ' + Text("TXT00079") + u')' +
                extra);
-        log(kTabs + text("TXT00156"));
+        log(kTabs + Text("TXT00156"));
     }
 }
 
@@ -242,11 +238,11 @@ BackupPassResult Pass::run()
 {
     const bool full = m_s.run.FullBackupRequested.load() >= 1;
     if (full) {
-        status(text("TXT00065") + QStringLiteral(" (") + text("TXT00160") + u')');
-        log(kTabs + text("TXT00151") + QStringLiteral(" (") + text("TXT00160") + u')');
+        status(Text("TXT00065") + QStringLiteral(" (") + Text("TXT00160") + u')');
+        log(kTabs + Text("TXT00151") + QStringLiteral(" (") + Text("TXT00160") + u')');
     } else {
-        status(text("TXT00065"));
-        log(kTabs + text("TXT00151"));
+        status(Text("TXT00065"));
+        log(kTabs + Text("TXT00151"));
     }
     m_result.indexed = IndexLateSources(m_settings, m_env);
     waitForTargets();
@@ -271,10 +267,10 @@ BackupPassResult Pass::run()
     }
     m_s.run.StatusBeforeBackupNow = -9;
     if (m_settings.WarnLongPath == 1 && m_pass.LongPathCount > 0) {
-        m_s.ui.showMessage(text("Program_Name"),
-                           text("TXT00190") + QStringLiteral(": ") +
+        m_s.ui.showMessage(Text("Program_Name"),
+                           Text("TXT00190") + QStringLiteral(": ") +
                                QString::number(m_pass.LongPathCount) + QStringLiteral("\r\n\r\n") +
-                               text("HLP00027"),
+                               Text("HLP00027"),
                            MessageIcon::Warning);
     }
     return m_result;

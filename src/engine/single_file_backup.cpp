@@ -25,11 +25,6 @@ namespace fernhold {
 
 namespace {
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 bool encrypts(const JobSettings& s)
 {
     return s.CryptData != 0 && !s.CryptPassword.isEmpty();
@@ -69,12 +64,12 @@ SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
 
 QString SingleFileBackup::zipTemp() const
 {
-    return m_services.folders.temp + u'~' + text("Temp_FileName") + QStringLiteral("Zip.tmp");
+    return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Zip.tmp");
 }
 
 QString SingleFileBackup::ftpTemp() const
 {
-    return m_services.folders.temp + u'~' + text("Temp_FileName") + QStringLiteral("Ftp.tmp");
+    return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
 }
 
 bool SingleFileBackup::packFile(const QString& path, const QString& name) const
@@ -159,7 +154,7 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     }
     const QString stamp = VersionStamp(m_services.clock.now());
     const QString shown = WrappedActivity(s.MonitorWithPath == 1 ? path : name);
-    m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
+    m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
                                          QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
 
     const bool packed = s.CompressData != 0;
@@ -204,22 +199,22 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
                                       path + u' ' + done);
         }
         m_pass.PassFileList.append(name);
-        m_services.statusLine.ShowStatusLine(text("TXT00065") + m_pass.ProgressText +
+        m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
                                              QStringLiteral("\r\n") + shown +
                                              QStringLiteral(" -->") + done);
     } else {
         if (record) {
             m_services.index.GiveBackRecord();
         }
-        m_services.log.AddLogLine(QStringLiteral("\t\t") + text("TXT00150") + QStringLiteral(": ") +
+        m_services.log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00150") + QStringLiteral(": ") +
                                   path);
         if (longPath) {
             ++m_pass.LongPathCount;
         } else if (s.WarnFileLocked == 1 && !PassMustStop(m_services.run)) {
             // A run cut short by program end or a pause is no locked file,
             // and a box would hold up the end.
-            m_services.ui.showMessage(text("Program_Name"),
-                                      text("TXT00133") + QStringLiteral("\r\n") + path,
+            m_services.ui.showMessage(Text("Program_Name"),
+                                      Text("TXT00133") + QStringLiteral("\r\n") + path,
                                       MessageIcon::Information, true);
         }
     }
@@ -252,14 +247,14 @@ void SingleFileBackup::updateProgress(qint64 size)
         if (remaining >= m_pass.ShownRemaining) {
             // Estimates that still grow are not worth showing yet.
             m_pass.ShownRemaining = remaining;
-            progress += QStringLiteral(", ") + text("TXT00135") + u' ' + text("TXT00136");
+            progress += QStringLiteral(", ") + Text("TXT00135") + u' ' + Text("TXT00136");
         } else {
             m_pass.ShownRemaining = 2147483647;
             if (remaining > 120) {
-                progress += QStringLiteral(", ") + text("TXT00135") + u' ' +
-                            QString::number(remaining / 60) + u' ' + text("TXT00137");
+                progress += QStringLiteral(", ") + Text("TXT00135") + u' ' +
+                            QString::number(remaining / 60) + u' ' + Text("TXT00137");
             } else {
-                progress += QStringLiteral(", ") + text("TXT00135") + u' ' + text("TXT00138");
+                progress += QStringLiteral(", ") + Text("TXT00135") + u' ' + Text("TXT00138");
             }
         }
     }

@@ -18,11 +18,6 @@ namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 bool entryLess(const QString& a, const QString& b)
 {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
@@ -35,7 +30,7 @@ class ListingDisplay
 public:
     ListingDisplay(UserInterface& ui, const QString& folder) : m_ui(ui), m_folder(folder)
     {
-        m_ui.showRestorePath(text("GAD00124"));
+        m_ui.showRestorePath(Text("GAD00124"));
         m_ui.setBusy(true);
     }
     ~ListingDisplay()
@@ -160,7 +155,7 @@ void BackupBrowser::setDateFilter(bool on, const QDate& date)
 bool BackupBrowser::mayRestoreFolder()
 {
     if (isFtpTarget()) {
-        m_ui.showMessage(text("TXT00013"), text("TXT00119"), MessageIcon::None);
+        m_ui.showMessage(Text("TXT00013"), Text("TXT00119"), MessageIcon::None);
         return false;
     }
     return !m_currentFolder.isEmpty();
@@ -238,7 +233,7 @@ QStringList BackupBrowser::collectFtpEntries(const QString& folder)
     if (!session) {
         const bool transport = error == FtpOpenError::Transport;
         m_outcome = transport ? ListingOutcome::NoTransport : ListingOutcome::NoConnection;
-        m_ui.showMessage(text("TXT00001"), text(transport ? "TXT00012" : "TXT00011"),
+        m_ui.showMessage(Text("TXT00001"), Text(transport ? "TXT00012" : "TXT00011"),
                          MessageIcon::Warning);
         return entries;
     }
@@ -246,8 +241,8 @@ QStringList BackupBrowser::collectFtpEntries(const QString& folder)
     m_outcome = ListingOutcome::Listed;
     if (FtpEnter(*session, base + folder) != 1) {
         (void)FtpEnter(*session, base);
-        m_ui.showMessage(text("Program_Name") + QStringLiteral(" (FTP)"),
-                         text("TXT00101") + kBreak + base + folder + kBreak + text("TXT00102"),
+        m_ui.showMessage(Text("Program_Name") + QStringLiteral(" (FTP)"),
+                         Text("TXT00101") + kBreak + base + folder + kBreak + Text("TXT00102"),
                          MessageIcon::Information, true);
         // The list shows the root now, so the path and the navigation follow it.
         m_currentFolder.clear();
@@ -301,7 +296,7 @@ void BackupBrowser::buildRows(QStringList entries)
         }
         m_entries.append(entry);
         m_rows.append(BrowserRow{false, version->fileName, BrowserDateText(version->stamp),
-                                 version->encrypted ? text("TXT00004") : QString()});
+                                 version->encrypted ? Text("TXT00004") : QString()});
     }
 }
 

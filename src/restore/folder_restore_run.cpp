@@ -10,15 +10,6 @@
 
 namespace fernhold {
 
-namespace {
-
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
-} // namespace
-
 FolderRestoreRun::FolderRestoreRun(QList<FolderRestoreRow>& rows, QString targetRoot,
                                    QString destination, QString password, const Archiver& archiver,
                                    RegisterRestored registerRestored)
@@ -47,7 +38,7 @@ QString FolderRestoreRun::destinationFile(const QString& version, const QString&
 void FolderRestoreRun::markNext()
 {
     if (m_row < m_total && m_rows[m_row].checked) {
-        m_rows[m_row].result = text("GAD00217");
+        m_rows[m_row].result = Text("GAD00217");
     }
 }
 
@@ -65,13 +56,13 @@ bool FolderRestoreRun::step()
     }
     FolderRestoreRow& row = m_rows[m_row];
     if (!row.checked) {
-        row.result = text("TXT00121");
+        row.result = Text("TXT00121");
         ++m_counts.skipped;
     } else if (restoreRow(row)) {
-        row.result = text("TXT00120");
+        row.result = Text("TXT00120");
         ++m_counts.restored;
     } else {
-        row.result = text("TXT00130");
+        row.result = Text("TXT00130");
         ++m_counts.failed;
     }
     ++m_row;
@@ -127,10 +118,10 @@ QString FolderRestoreRun::summaryText() const
 {
     const QString sep = QStringLiteral(" ");
     const QString br = QStringLiteral("\r\n");
-    return QString::number(m_counts.restored) + sep + text("TXT00122") + sep +
-           QString::number(m_total) + sep + text("TXT00123") + br +
-           QString::number(m_counts.failed) + sep + text("TXT00131") + br +
-           QString::number(m_counts.skipped) + sep + text("TXT00132");
+    return QString::number(m_counts.restored) + sep + Text("TXT00122") + sep +
+           QString::number(m_total) + sep + Text("TXT00123") + br +
+           QString::number(m_counts.failed) + sep + Text("TXT00131") + br +
+           QString::number(m_counts.skipped) + sep + Text("TXT00132");
 }
 
 } // namespace fernhold

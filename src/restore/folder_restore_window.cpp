@@ -11,11 +11,6 @@ namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 } // namespace
 
 FolderRestoreWindow::FolderRestoreWindow(const JobSettings& settings, RestoreServices services,
@@ -83,20 +78,20 @@ void FolderRestoreWindow::restore(bool toPickedFolder)
     UserInterface& ui = m_services.ui;
     QString destination;
     if (toPickedFolder) {
-        const QString picked = ui.pickFolder(text("TXT00054"), m_services.documentsFolder);
+        const QString picked = ui.pickFolder(Text("TXT00054"), m_services.documentsFolder);
         if (picked.isEmpty()) {
             return;
         }
         if (!picked.startsWith(u'/')) {
-            ui.showMessage(text("TXT00013"), text("TXT00055"), MessageIcon::Information);
+            ui.showMessage(Text("TXT00013"), Text("TXT00055"), MessageIcon::Information);
             return;
         }
         destination = WithSlash(picked);
     }
     const QString question =
-        destination.isEmpty() ? text("TXT00125")
-                              : text("TXT00126") + kBreak + destination + kBreak + text("TXT00127");
-    if (!ui.askYesNo(text("TXT00124"), question, MessageIcon::None, false)) {
+        destination.isEmpty() ? Text("TXT00125")
+                              : Text("TXT00126") + kBreak + destination + kBreak + Text("TXT00127");
+    if (!ui.askYesNo(Text("TXT00124"), question, MessageIcon::None, false)) {
         return;
     }
     m_counts = {};
@@ -136,8 +131,8 @@ void FolderRestoreWindow::searchOver()
     m_search.reset();
     m_state = m_rows.isEmpty() ? FolderRestoreState::Idle : FolderRestoreState::Results;
     if (!m_unreadable.isEmpty()) {
-        m_services.ui.showMessage(text("TXT00001"),
-                                  text("TXT00412") + kBreak + m_unreadable.join(kBreak),
+        m_services.ui.showMessage(Text("TXT00001"),
+                                  Text("TXT00412") + kBreak + m_unreadable.join(kBreak),
                                   MessageIcon::Warning);
     }
 }
@@ -147,7 +142,7 @@ void FolderRestoreWindow::restoreOver()
     m_summary = m_run->summaryText();
     m_run.reset();
     m_state = FolderRestoreState::Finished;
-    m_services.ui.showMessage(text("TXT00124"), m_summary, MessageIcon::None);
+    m_services.ui.showMessage(Text("TXT00124"), m_summary, MessageIcon::None);
 }
 
 void FolderRestoreWindow::cancel()

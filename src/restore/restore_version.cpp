@@ -21,11 +21,6 @@ namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 // The way out of every restore: the path field gets its folder back, the
 // pointer and the status text are normal again, and the password field
 // gets the focus when a step asked for it.
@@ -34,7 +29,7 @@ class RestoreExit
 public:
     RestoreExit(UserInterface& ui, QString folder) : m_ui(ui), m_folder(std::move(folder))
     {
-        m_ui.showRestorePath(text("GAD00126"));
+        m_ui.showRestorePath(Text("GAD00126"));
     }
     ~RestoreExit()
     {
@@ -68,11 +63,11 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     UserInterface& ui = m_services.ui;
     RestoreExit way(ui, folder);
     const auto warn = [&ui](const QString& message) {
-        ui.showMessage(text("TXT00001"), message, MessageIcon::Warning);
+        ui.showMessage(Text("TXT00001"), message, MessageIcon::Warning);
         return 0;
     };
     const auto inform = [&ui](const QString& message) {
-        ui.showMessage(text("TXT00013"), message, MessageIcon::Information);
+        ui.showMessage(Text("TXT00013"), message, MessageIcon::Information);
         return 0;
     };
 
@@ -82,32 +77,32 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     }
     const std::optional<VersionInfo> info = ParseVersionName(versionName);
     if (!info || !IsSafeRelativeFolder(f)) {
-        return warn(text("TXT00051") + kBreak + versionName);
+        return warn(Text("TXT00051") + kBreak + versionName);
     }
     const QString& name = info->fileName;
     if (info->encrypted && password.isEmpty()) {
         way.focusPassword();
-        return inform(text("TXT00057"));
+        return inform(Text("TXT00057"));
     }
 
     // The destination folder, confirmed before anything is fetched.
     QString destination;
     if (mode == QStringLiteral("0")) {
         destination = SourceFolderOfMirror(f);
-        if (!ui.askYesNo(text("TXT00052"), text("TXT00053") + kBreak + destination + name,
+        if (!ui.askYesNo(Text("TXT00052"), Text("TXT00053") + kBreak + destination + name,
                          MessageIcon::Question, false)) {
             return 0;
         }
     } else {
-        const QString picked = ui.pickFolder(text("TXT00054"), m_services.documentsFolder);
+        const QString picked = ui.pickFolder(Text("TXT00054"), m_services.documentsFolder);
         if (picked.isEmpty()) {
             return 0;
         }
         if (!picked.startsWith(u'/')) {
-            return inform(text("TXT00055"));
+            return inform(Text("TXT00055"));
         }
         destination = WithSlash(picked);
-        if (!ui.askYesNo(text("TXT00052"), text("TXT00056") + kBreak + destination + name,
+        if (!ui.askYesNo(Text("TXT00052"), Text("TXT00056") + kBreak + destination + name,
                          MessageIcon::Question, false)) {
             return 0;
         }
@@ -130,7 +125,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         source = WithSlash(root) + f + versionName;
         const QFileInfo version(source);
         if (!root.startsWith(u'/') || !version.isFile() || version.size() <= 0) {
-            return warn(text("TXT00050") + kBreak + source);
+            return warn(Text("TXT00050") + kBreak + source);
         }
     } else if (type == QStringLiteral("FTP")) {
         const QString work = scratchFolder();
@@ -154,27 +149,27 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         }
         ui.setBusy(false);
         if (fetched != 1 || QFileInfo(source).size() <= 0) {
-            return warn(text("TXT00103"));
+            return warn(Text("TXT00103"));
         }
     } else {
-        return warn(text("TXT00410"));
+        return warn(Text("TXT00410"));
     }
 
     const QString target = destination + name;
     const VersionForm form = ClassifyVersionFile(m_services.archiver, source, versionName, *info);
     if (form == VersionForm::Damaged) {
-        return warn(text("TXT00060") + kBreak + destination + name);
+        return warn(Text("TXT00060") + kBreak + destination + name);
     }
     QString key;
     if (form == VersionForm::Archive && info->encrypted) {
         key = password;
         if (key.isEmpty()) {
             way.focusPassword();
-            return warn(text("TXT00104"));
+            return warn(Text("TXT00104"));
         }
     }
     ui.setBusy(true);
-    ui.showStatusText(text("TXT00118"));
+    ui.showStatusText(Text("TXT00118"));
     const VersionFileResult result = RestoreVersionFile(
         m_services.archiver, form == VersionForm::Archive ? scratchFolder() : QString(), source,
         form, name, key, target);
@@ -183,19 +178,19 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     switch (result) {
     case VersionFileResult::Restored:
         m_restoredFile = target;
-        ui.showMessage(text("TXT00013"), text("TXT00058") + kBreak + destination + name,
+        ui.showMessage(Text("TXT00013"), Text("TXT00058") + kBreak + destination + name,
                        MessageIcon::Information);
         return 1;
     case VersionFileResult::UnpackFailed:
         if (info->encrypted && !key.isEmpty()) {
             way.focusPassword();
-            return inform(text("TXT00059"));
+            return inform(Text("TXT00059"));
         }
         break;
     case VersionFileResult::CopyFailed:
         break;
     }
-    return warn(text("TXT00060") + kBreak + destination + name);
+    return warn(Text("TXT00060") + kBreak + destination + name);
 }
 
 } // namespace fernhold

@@ -11,11 +11,6 @@ namespace {
 
 constexpr int kTestConnectionEntries = 10;
 
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
-
 int portOf(const QString& portText)
 {
     const int port = LenientInt(portText);
@@ -69,7 +64,7 @@ QString FtpTestConnection(UserInterface& ui, const FtpServerFields& fields, cons
     const int port = portOf(fields.port);
     const int probe = FtpProbeUtf8(fields.server, port, fields.user, fields.password, options);
     const QString lineBreak = QStringLiteral("\r\n");
-    QString report = text(probe == kFtpProbeUtf8 ? "TXT00016" : "TXT00017") + lineBreak + lineBreak;
+    QString report = Text(probe == kFtpProbeUtf8 ? "TXT00016" : "TXT00017") + lineBreak + lineBreak;
 
     FtpOpenError error = FtpOpenError::None;
     std::unique_ptr<FtpSession> session =
@@ -77,20 +72,20 @@ QString FtpTestConnection(UserInterface& ui, const FtpServerFields& fields, cons
                 probe == kFtpProbeUtf8 ? FtpNameMode::Utf8 : FtpNameMode::Plain, options, &error);
     if (!session) {
         busy.release();
-        ui.showMessage(text("TXT00001"),
-                       text(error == FtpOpenError::Transport ? "TXT00012" : "TXT00011"),
+        ui.showMessage(Text("TXT00001"),
+                       Text(error == FtpOpenError::Transport ? "TXT00012" : "TXT00011"),
                        MessageIcon::Warning);
         return typed;
     }
     const QString resolved = FtpResolveFolder(*session, typed);
     if (FtpEnter(*session, resolved) == 0) {
-        report += text("TXT00015") + lineBreak + typed + lineBreak + lineBreak;
+        report += Text("TXT00015") + lineBreak + typed + lineBreak + lineBreak;
         FtpClose(session);
         busy.release();
-        ui.showMessage(text("TXT00013"), report, MessageIcon::Warning);
+        ui.showMessage(Text("TXT00013"), report, MessageIcon::Warning);
         return typed;
     }
-    report += text("TXT00014") + lineBreak + typed + lineBreak + lineBreak;
+    report += Text("TXT00014") + lineBreak + typed + lineBreak + lineBreak;
     const QList<FtpEntry> entries = FtpList(*session).value_or(QList<FtpEntry>());
     int shown = 0;
     for (const FtpEntry& entry : entries) {
@@ -106,7 +101,7 @@ QString FtpTestConnection(UserInterface& ui, const FtpServerFields& fields, cons
     }
     FtpClose(session);
     busy.release();
-    ui.showMessage(text("TXT00013"), report, MessageIcon::Information);
+    ui.showMessage(Text("TXT00013"), report, MessageIcon::Information);
     return typed;
 }
 
@@ -120,7 +115,7 @@ bool FtpAcceptUtf8Mode(UserInterface& ui, const FtpServerFields& fields,
     if (probe == kFtpProbeUtf8) {
         return true;
     }
-    ui.showMessage(text("TXT00013"), text("GAD00183"), MessageIcon::Warning);
+    ui.showMessage(Text("TXT00013"), Text("GAD00183"), MessageIcon::Warning);
     return false;
 }
 

@@ -2,10 +2,10 @@
 
 #include "clock.h"
 #include "folder_version_walk.h"
-#include "source_walk.h"
 #include "ftp_target.h"
 #include "ftp_version_walk.h"
 #include "run_state.h"
+#include "source_walk.h"
 #include "text_table.h"
 #include "user_interface.h"
 #include "version_name.h"
@@ -13,11 +13,6 @@
 namespace fernhold {
 
 namespace {
-
-QString text(const char* key)
-{
-    return Text(QString::fromLatin1(key));
-}
 
 const QString kBreak = QStringLiteral("\r\n");
 
@@ -34,17 +29,17 @@ QString ManualCleanupJob::questionText(const JobSettings& settings, Mode mode,
                                        const QString& targetText)
 {
     if (mode == Mode::ByAge) {
-        return text("TXT00095") + u' ' + QString::number(settings.CleanDays) + u' ' +
-               text("TXT00096") + QStringLiteral("?") + kBreak + kBreak + targetText;
+        return Text("TXT00095") + u' ' + QString::number(settings.CleanDays) + u' ' +
+               Text("TXT00096") + QStringLiteral("?") + kBreak + kBreak + targetText;
     }
-    return text("TXT00097") + u' ' + QString::number(settings.CleanSize) + u' ' +
-           text(settings.CleanUnit == 1 ? "GAD00068" : "GAD00067") + QStringLiteral("?") + kBreak +
+    return Text("TXT00097") + u' ' + QString::number(settings.CleanSize) + u' ' +
+           Text(settings.CleanUnit == 1 ? "GAD00068" : "GAD00067") + QStringLiteral("?") + kBreak +
            kBreak + targetText;
 }
 
 bool ManualCleanupJob::confirm(const QString& targetText)
 {
-    const bool yes = m_ui.askYesNo(text("TXT00052"), questionText(m_settings, m_mode, targetText),
+    const bool yes = m_ui.askYesNo(Text("TXT00052"), questionText(m_settings, m_mode, targetText),
                                    MessageIcon::Question, false);
     if (yes) {
         m_run.CleanupAbort = 0;
@@ -93,7 +88,7 @@ void ManualCleanupJob::begin()
     const TargetEntry& entry = m_settings.target(m_target);
     const StopTest stop = [this] { return mustStop(); };
     const auto unreachable = [this] {
-        m_ui.showMessage(text("Program_Name"), text("TXT00075") + kBreak + text("TXT00082"),
+        m_ui.showMessage(Text("Program_Name"), Text("TXT00075") + kBreak + Text("TXT00082"),
                          MessageIcon::Information, true);
         finish(Outcome::Unreachable, {});
     };
@@ -124,7 +119,7 @@ void ManualCleanupJob::begin()
         }
         m_ui.showCleanupRunning(true);
         m_noticeShown = true;
-        m_ui.showCleanupStatus(text("TXT00105"));
+        m_ui.showCleanupStatus(Text("TXT00105"));
         const QString server = QStringLiteral("//") + entry.FTPServerName + u':' +
                                QString::number(FtpTargetPort(m_settings, m_target)) + u'/';
         auto walk = std::make_unique<FtpVersionWalk>(
@@ -135,10 +130,10 @@ void ManualCleanupJob::begin()
             m_walk = std::move(walk);
             return;
         case FtpVersionWalk::Start::NoConnection:
-            finish(Outcome::NoConnection, targetDisplay() + kBreak + text("TXT00106"));
+            finish(Outcome::NoConnection, targetDisplay() + kBreak + Text("TXT00106"));
             return;
         case FtpVersionWalk::Start::NoRoot:
-            finish(Outcome::NoRoot, targetDisplay() + kBreak + text("TXT00107"));
+            finish(Outcome::NoRoot, targetDisplay() + kBreak + Text("TXT00107"));
             return;
         }
     }
@@ -160,10 +155,10 @@ bool ManualCleanupJob::step()
     m_deleted = count.deleted;
     m_freed = count.freed;
     if (m_walk->done()) {
-        const QString result = targetDisplay() + kBreak + text("TXT00080") + QStringLiteral(". ") +
-                               QString::number(count.deleted) + u' ' + text("TXT00081") +
+        const QString result = targetDisplay() + kBreak + Text("TXT00080") + QStringLiteral(". ") +
+                               QString::number(count.deleted) + u' ' + Text("TXT00081") +
                                QStringLiteral(", ") + QString::number(count.freed) + u' ' +
-                               text("TXT00098") + u'.';
+                               Text("TXT00098") + u'.';
         finish(count.stopped ? Outcome::Stopped : Outcome::Finished, result);
     }
     return m_outcome.load() == Outcome::Running;
