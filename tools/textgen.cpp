@@ -10,7 +10,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
 #include <cstdio>
 
 namespace {
@@ -28,11 +27,20 @@ bool unescape(const QString& raw, QString& out)
             return false;
         }
         switch (raw.at(i).unicode()) {
-        case u'n': out += u'\n'; break;
-        case u'r': out += u'\r'; break;
-        case u't': out += u'\t'; break;
-        case u'\\': out += u'\\'; break;
-        default: return false;
+        case u'n':
+            out += u'\n';
+            break;
+        case u'r':
+            out += u'\r';
+            break;
+        case u't':
+            out += u'\t';
+            break;
+        case u'\\':
+            out += u'\\';
+            break;
+        default:
+            return false;
         }
     }
     return true;

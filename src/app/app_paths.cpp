@@ -4,7 +4,6 @@
 #include "text_table.h"
 
 #include <QFileInfo>
-
 #include <cstdio>
 
 namespace fernhold {
@@ -22,7 +21,8 @@ AppPaths ResolveAppPaths()
 
 bool InstanceRuns(const AppPaths& paths)
 {
-    return NamedLock::isHeldElsewhere(paths.folders.runtimeDir, Text(QStringLiteral("Program_Name")));
+    return NamedLock::isHeldElsewhere(paths.folders.runtimeDir,
+                                      Text(QStringLiteral("Program_Name")));
 }
 
 namespace {

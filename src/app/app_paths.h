@@ -12,7 +12,7 @@ struct AppPaths
     Folders folders;
     QString registryPath; // the status "registry"
     QString crashReportPath;
-    QString programPath;  // the running program file
+    QString programPath; // the running program file
 };
 
 [[nodiscard]] AppPaths ResolveAppPaths();

@@ -1,7 +1,6 @@
 #include "headless_ui.h"
 
 #include <QMutexLocker>
-
 #include <cstdio>
 
 namespace fernhold {

@@ -38,7 +38,8 @@ int RunSignalCommand(const QString& word)
         return 1;
     }
     if (NamedLock::ensureRuntimeDir(paths.folders.runtimeDir) != 1) {
-        PrintError(QStringLiteral("fernhold: cannot use the runtime folder %1").arg(paths.folders.runtimeDir));
+        PrintError(QStringLiteral("fernhold: cannot use the runtime folder %1")
+                       .arg(paths.folders.runtimeDir));
         return 1;
     }
     NamedLock lock(paths.folders.runtimeDir, name);

@@ -7,7 +7,6 @@
 #include "settings_fields.h"
 
 #include <QRegularExpression>
-
 #include <optional>
 
 namespace fernhold {

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -26,9 +25,10 @@ constexpr int kUsageError = 2;
 int usage(const QString& problem)
 {
     PrintError(QStringLiteral("fernhold: ") + problem);
-    PrintError(QStringLiteral("usage: fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
-                              "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT]"
-                              " [--no-subfolders] | remove N"));
+    PrintError(
+        QStringLiteral("usage: fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
+                       "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT]"
+                       " [--no-subfolders] | remove N"));
     return kUsageError;
 }
 
@@ -167,7 +167,8 @@ int sourceAdd(const QStringList& args)
         const QString& a = args[i];
         if (a == QStringLiteral("--targets") && i + 1 < args.size()) {
             if (!parseTargets(args[++i], targets)) {
-                return usage(QStringLiteral("--targets takes target numbers 1 to 9 joined by \",\""));
+                return usage(
+                    QStringLiteral("--targets takes target numbers 1 to 9 joined by \",\""));
             }
         } else if (a == QStringLiteral("--filter") && i + 1 < args.size()) {
             filter = TidyTypeList(args[++i]);

@@ -1,7 +1,6 @@
 #include "termination.h"
 
 #include <QSocketNotifier>
-
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
@@ -30,7 +29,9 @@ TerminationWatch::TerminationWatch(std::function<void()> onTerminate)
         g_pipe[0] = g_pipe[1] = -1;
         return;
     }
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

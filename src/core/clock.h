@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-
 #include <mutex>
 
 namespace fernhold {

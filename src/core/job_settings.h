@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 
@@ -13,11 +12,11 @@ inline constexpr int kTargetCount = 9;
 // One backup target, numbered 1 to 9.
 struct TargetEntry
 {
-    QString TargetType;  // "WIN" folder, "FTP" server, anything else: unused
-    QString TargetDir;   // folder of a "WIN" target, ending in "/"
+    QString TargetType; // "WIN" folder, "FTP" server, anything else: unused
+    QString TargetDir;  // folder of a "WIN" target, ending in "/"
     QString FTPServerName;
     QString FTPServerPort = QStringLiteral("21");
-    QString FTPWebDir;   // kept for the settings file only
+    QString FTPWebDir; // kept for the settings file only
     QString FTPSubDir;
     QString FTPUserName; // plain in memory, protected in the file
     QString FTPPassword; // plain in memory, protected in the file

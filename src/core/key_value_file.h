@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
-
 #include <optional>
 #include <vector>
 
@@ -34,7 +33,7 @@ public:
 private:
     struct Line
     {
-        QString key;   // empty for a line kept as it is (comment, group header, other)
+        QString key; // empty for a line kept as it is (comment, group header, other)
         QString value;
         QString raw;
     };

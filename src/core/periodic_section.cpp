@@ -17,8 +17,7 @@ PeriodicSection::PeriodicSection(JobSettings& settings, RunState& run, const Clo
                                  StatusLine& statusLine, WorkerSlot& slot, PeriodicHooks hooks)
     : m_settings(settings), m_run(run), m_clock(clock), m_ui(ui), m_recorder(recorder),
       m_statusLine(statusLine), m_slot(slot), m_hooks(std::move(hooks))
-{
-}
+{}
 
 void PeriodicSection::RunPeriodicSection()
 {
@@ -103,8 +102,8 @@ void PeriodicSection::backupPass()
         return;
     }
     const bool now = m_run.BackupNowRequested.load() == 1;
-    const qint64 due = m_run.LastPassStartTicks.load() +
-                       static_cast<qint64>(m_settings.BackupCycle) * 60000;
+    const qint64 due =
+        m_run.LastPassStartTicks.load() + static_cast<qint64>(m_settings.BackupCycle) * 60000;
     if (!now && due >= m_clock.monotonicMs()) {
         return;
     }
@@ -138,10 +137,17 @@ void PeriodicSection::icon()
     const QString name = Text(QStringLiteral("Program_Name"));
     QString tooltip = name;
     switch (status) {
-    case 0: tooltip += QStringLiteral(" - ") + Text(QStringLiteral("GAD00011")); break;
-    case 1: tooltip += QStringLiteral(" - ") + Text(QStringLiteral("GAD00010")); break;
-    case 2: tooltip += QStringLiteral(" - ") + Text(QStringLiteral("GAD00012")); break;
-    default: break;
+    case 0:
+        tooltip += QStringLiteral(" - ") + Text(QStringLiteral("GAD00011"));
+        break;
+    case 1:
+        tooltip += QStringLiteral(" - ") + Text(QStringLiteral("GAD00010"));
+        break;
+    case 2:
+        tooltip += QStringLiteral(" - ") + Text(QStringLiteral("GAD00012"));
+        break;
+    default:
+        break;
     }
     m_ui.showProgramStatus(status, tooltip);
     m_run.ShownStatus = static_cast<std::int8_t>(status);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 namespace fernhold {
@@ -21,8 +20,8 @@ struct PeriodicHooks
     std::function<int()> startIndexScan;  // gives 1 when started on the worker slot
     std::function<int()> startBackupPass; // gives 1 when started on the worker slot
     std::function<void()> emptySourceIndex;
-    std::function<bool()> archiverUsable; // the check before every pass
-    std::function<void()> archiverMissing; // reports it and ends the program at once
+    std::function<bool()> archiverUsable;                // the check before every pass
+    std::function<void()> archiverMissing;               // reports it and ends the program at once
     std::function<bool(const QString&)> remoteRequested; // another program holds this lock
 };
 

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMutexLocker>
-
 #include <cstdint>
 
 namespace fernhold {
@@ -24,10 +23,14 @@ int StatusRecorder::storedNumber(int status)
 QString StatusRecorder::storedText(int status)
 {
     switch (storedNumber(status)) {
-    case 1: return QStringLiteral("inactive");
-    case 2: return QStringLiteral("active");
-    case 3: return QStringLiteral("paused");
-    default: return QStringLiteral("undefined");
+    case 1:
+        return QStringLiteral("inactive");
+    case 2:
+        return QStringLiteral("active");
+    case 3:
+        return QStringLiteral("paused");
+    default:
+        return QStringLiteral("undefined");
     }
 }
 
@@ -35,9 +38,10 @@ void StatusRecorder::RecordStatus(int status)
 {
     QMutexLocker lock(&m_mutex);
     RegistryFile registry(m_path);
-    (void)registry.setValues(Text(QStringLiteral("Registry_Subkey")),
-                             {{QStringLiteral("ActualStatusValue"), QString::number(storedNumber(status))},
-                              {QStringLiteral("ActualStatusText"), storedText(status)}});
+    (void)registry.setValues(
+        Text(QStringLiteral("Registry_Subkey")),
+        {{QStringLiteral("ActualStatusValue"), QString::number(storedNumber(status))},
+         {QStringLiteral("ActualStatusText"), storedText(status)}});
 }
 
 QString AutostartPath(const QString& configHome)

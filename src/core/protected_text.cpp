@@ -63,7 +63,8 @@ void Crypt(QByteArray& buffer, const QString& key)
         i = static_cast<std::uint8_t>(i + 1);
         j = static_cast<std::uint8_t>(j + s[i]);
         std::swap(s[i], s[j]);
-        b = static_cast<char>(static_cast<std::uint8_t>(b) ^ s[static_cast<std::uint8_t>(s[i] + s[j])]);
+        b = static_cast<char>(static_cast<std::uint8_t>(b) ^
+                              s[static_cast<std::uint8_t>(s[i] + s[j])]);
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtGlobal>
-
 #include <atomic>
 #include <cstdint>
 
@@ -14,9 +13,9 @@ using Flag = std::atomic<std::int8_t>;
 // only one that starts workers.
 struct RunState
 {
-    Flag Status{-1};                 // -1 not set, 0 inactive, 1 active, 2 paused
-    Flag ShownStatus{-1};            // status the tray icon shows; -2 forces a redraw
-    Flag StatusBeforeBackupNow{-9};  // status a back-up-now request overrode; -9 none
+    Flag Status{-1};                // -1 not set, 0 inactive, 1 active, 2 paused
+    Flag ShownStatus{-1};           // status the tray icon shows; -2 forces a redraw
+    Flag StatusBeforeBackupNow{-9}; // status a back-up-now request overrode; -9 none
     Flag BackupNowRequested{0};
     Flag ScheduleAllows{0};
     Flag RescanRequested{0};

@@ -119,10 +119,14 @@ QString TargetKey(const char* key, int number)
 QString ProtectionConstant(Protection protection)
 {
     switch (protection) {
-    case Protection::ArchivePassword: return QStringLiteral("Planets_One");
-    case Protection::FtpUser: return QStringLiteral("Planets_Two");
-    case Protection::FtpPassword: return QStringLiteral("Planets_Three");
-    case Protection::None: break;
+    case Protection::ArchivePassword:
+        return QStringLiteral("Planets_One");
+    case Protection::FtpUser:
+        return QStringLiteral("Planets_Two");
+    case Protection::FtpPassword:
+        return QStringLiteral("Planets_Three");
+    case Protection::None:
+        break;
     }
     return {};
 }

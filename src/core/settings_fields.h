@@ -3,7 +3,6 @@
 #include "job_settings.h"
 
 #include <QString>
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -32,8 +31,7 @@ enum class Protection
 
 // One key of the settings file: how it is stored, where it lives in
 // JobSettings, and the range the settings window allows for it.
-template <typename Record>
-struct SettingField
+template <typename Record> struct SettingField
 {
     const char* key;
     SettingKind kind;

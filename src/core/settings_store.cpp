@@ -10,7 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 
 namespace fernhold {
@@ -128,8 +127,7 @@ int highestSourceNumber(const KeyValueFile& file)
 
 SettingsStore::SettingsStore(QString appDataFolder, UserInterface& ui)
     : m_folder(std::move(appDataFolder)), m_ui(ui)
-{
-}
+{}
 
 QString SettingsStore::settingsPath() const
 {
@@ -164,7 +162,8 @@ void SettingsStore::LoadSettings(JobSettings& settings)
     }
 
     if (const auto file = openOrCreate(listPath())) {
-        const int declared = LenientInt(file->value(QStringLiteral("SourceDirCount")).value_or(QString()));
+        const int declared =
+            LenientInt(file->value(QStringLiteral("SourceDirCount")).value_or(QString()));
         const int count = std::clamp(declared, 0, highestSourceNumber(*file));
         loaded.sources.reserve(count);
         for (int i = 1; i <= count; ++i) {

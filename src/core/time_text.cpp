@@ -19,7 +19,8 @@ QChar* digits(QChar* out, int value, int width)
 QChar* date(QChar* out, const QDate& date, bool yearFirst, char16_t separator)
 {
     const int year = date.year();
-    const int fields[3] = {yearFirst ? year : date.day(), date.month(), yearFirst ? date.day() : year};
+    const int fields[3] = {yearFirst ? year : date.day(), date.month(),
+                           yearFirst ? date.day() : year};
     const int widths[3] = {yearFirst ? 4 : 2, 2, yearFirst ? 2 : 4};
     for (int i = 0; i < 3; ++i) {
         if (i > 0 && separator != 0) {
@@ -44,8 +45,7 @@ QChar* clock(QChar* out, const QTime& time, char16_t separator)
     return digits(out, time.second(), 2);
 }
 
-template <typename Fill>
-QString build(qsizetype size, Fill fill)
+template <typename Fill> QString build(qsizetype size, Fill fill)
 {
     QString text(size, Qt::Uninitialized);
     const QChar* end = fill(text.data());

@@ -29,8 +29,8 @@ public:
 
     // A Yes/No question; gives true for Yes. `defaultYes` names the default button,
     // which a build without a person (headless) takes.
-    [[nodiscard]] virtual bool askYesNo(const QString& title, const QString& text,
-                                        MessageIcon icon, bool defaultYes) = 0;
+    [[nodiscard]] virtual bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
+                                        bool defaultYes) = 0;
 
     // The monitor window's status line, already composed (time, next pass, text).
     virtual void showStatusLine(const QString& line) { (void)line; }

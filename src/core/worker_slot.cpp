@@ -71,7 +71,8 @@ int WorkerSlot::waitForEnd(int milliseconds)
 {
     {
         std::unique_lock lock(m_mutex);
-        m_ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return !m_running; });
+        m_ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                         [this] { return !m_running; });
     }
     reap();
     return isBusy() ? 0 : 1;

@@ -3,7 +3,6 @@
 #include "job_settings.h"
 
 #include <QString>
-
 #include <atomic>
 
 namespace fernhold {

@@ -13,10 +13,10 @@ struct JobSettings;
 // What a pass hands back to the main thread, which owns the settings.
 struct BackupPassResult
 {
-    std::vector<IndexedSource> indexed;          // late sources the pass indexed
-    std::optional<int> fullBackupStarted;        // new InitialFullBackupLastStarted
-    int readyTargets = 0;                        // targets reachable at the start
-    qint64 newFiles = 0;                         // files backed up
+    std::vector<IndexedSource> indexed;   // late sources the pass indexed
+    std::optional<int> fullBackupStarted; // new InitialFullBackupLastStarted
+    int readyTargets = 0;                 // targets reachable at the start
+    qint64 newFiles = 0;                  // files backed up
 };
 
 // One backup pass, the job of the worker slot: indexes late sources, waits

@@ -1,13 +1,12 @@
 #include "log_book.h"
 
-#include "time_text.h"
-
 #include "clock.h"
 #include "file_io.h"
 #include "folders.h"
 #include "job_settings.h"
 #include "log_file_reader.h"
 #include "text_table.h"
+#include "time_text.h"
 #include "user_interface.h"
 
 #include <QFile>

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -97,14 +96,16 @@ int CopyFileCompletely(const QString& source, const QString& destination)
     if (from.get() < 0) {
         return 0;
     }
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0;
     }
     const QString folder = QFileInfo(destination).absolutePath() + u'/';
-    const QString temporary =
-        folder + CompleteCopyTemporaryPrefix() +
-        QString::number(QRandomGenerator::global()->generate64(), 16) + QStringLiteral(".part");
+    const QString temporary = folder + CompleteCopyTemporaryPrefix() +
+                              QString::number(QRandomGenerator::global()->generate64(), 16) +
+                              QStringLiteral(".part");
     const QByteArray temporaryName = QFile::encodeName(temporary);
     Descriptor to(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                          st.st_mode & 0666));

@@ -1,7 +1,6 @@
 #include "crash_handler.h"
 
 #include <QFile>
-
 #include <csignal>
 #include <cstring>
 #include <execinfo.h>
@@ -44,7 +43,8 @@ void writeNumber(int fd, int value)
     int i = sizeof(digits) - 1;
     digits[i] = '\0';
     const bool negative = value < 0;
-    unsigned int v = negative ? 0u - static_cast<unsigned int>(value) : static_cast<unsigned int>(value);
+    unsigned int v =
+        negative ? 0u - static_cast<unsigned int>(value) : static_cast<unsigned int>(value);
     do {
         digits[--i] = static_cast<char>('0' + v % 10);
         v /= 10;
@@ -58,12 +58,18 @@ void writeNumber(int fd, int value)
 const char* describe(int signal)
 {
     switch (signal) {
-    case SIGSEGV: return "Segmentation fault (SIGSEGV)";
-    case SIGBUS: return "Bus error (SIGBUS)";
-    case SIGFPE: return "Arithmetic error (SIGFPE)";
-    case SIGILL: return "Illegal instruction (SIGILL)";
-    case SIGABRT: return "Aborted (SIGABRT)";
-    default: return "Fatal signal";
+    case SIGSEGV:
+        return "Segmentation fault (SIGSEGV)";
+    case SIGBUS:
+        return "Bus error (SIGBUS)";
+    case SIGFPE:
+        return "Arithmetic error (SIGFPE)";
+    case SIGILL:
+        return "Illegal instruction (SIGILL)";
+    case SIGABRT:
+        return "Aborted (SIGABRT)";
+    default:
+        return "Fatal signal";
     }
 }
 
@@ -88,7 +94,8 @@ void onFatalSignal(int signal)
 {
     void* frames[64];
     const int frameCount = backtrace(frames, 64);
-    const int fd = ::open(g_reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd =
+        ::open(g_reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0) {
         writeReport(fd, signal, frames, frameCount, false);
         ::close(fd);
@@ -109,7 +116,9 @@ void InstallCrashHandler(const QString& reportPath, const QByteArray& head,
     // Load the unwinder now: backtrace() may allocate the first time it runs.
     void* warmUp[1];
     (void)backtrace(warmUp, 1);
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onFatalSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND | SA_NODEFER;

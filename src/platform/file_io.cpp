@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <algorithm>
 #include <sys/stat.h>
 
@@ -15,7 +14,9 @@ namespace {
 // rewriting it would only cost a flush to disk.
 bool alreadyHolds(const QString& path, const QByteArray& data, bool privateMode)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
         st.st_size != data.size() || (privateMode && (st.st_mode & 0777) != 0600)) {
         return false;

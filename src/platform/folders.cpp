@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,7 +69,8 @@ Folders ResolveFolders(const QString& appDataSubdir, const QString& tempSubdir)
     f.dataHome = environmentFolder("XDG_DATA_HOME", f.home + QStringLiteral(".local/share"));
     f.cacheHome = environmentFolder("XDG_CACHE_HOME", f.home + QStringLiteral(".cache"));
     f.runtimeDir = environmentFolder(
-        "XDG_RUNTIME_DIR", QStringLiteral("/tmp/fernhold-%1").arg(static_cast<qulonglong>(getuid())));
+        "XDG_RUNTIME_DIR",
+        QStringLiteral("/tmp/fernhold-%1").arg(static_cast<qulonglong>(getuid())));
     f.appData = WithSlash(f.configHome + appDataSubdir);
     f.temp = WithSlash(f.cacheHome + tempSubdir);
     f.userTemp = environmentFolder("TMPDIR", QStringLiteral("/tmp"));
@@ -97,7 +97,9 @@ PrivateFolderProblem EnsurePrivateFolder(const QString& path)
         bare.chop(1);
     }
     const QByteArray native = QFile::encodeName(bare);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (lstat(native.constData(), &st) != 0) {
         if (errno != ENOENT) {
             return PrivateFolderProblem::CannotCreate;

@@ -9,15 +9,15 @@ namespace fernhold {
 struct Folders
 {
     QString home;
-    QString configHome;    // $XDG_CONFIG_HOME, else ~/.config/
-    QString dataHome;      // $XDG_DATA_HOME, else ~/.local/share/
-    QString cacheHome;     // $XDG_CACHE_HOME, else ~/.cache/
-    QString runtimeDir;    // $XDG_RUNTIME_DIR, else /tmp/fernhold-<uid>/ (for locks)
-    QString appData;       // configHome + application sub-folder
-    QString temp;          // cacheHome + temporary sub-folder: Fernhold's private work folder
-    QString userTemp;      // $TMPDIR, else /tmp/
-    QString program;       // folder of the running program file
-    QString documents;     // XDG documents folder
+    QString configHome; // $XDG_CONFIG_HOME, else ~/.config/
+    QString dataHome;   // $XDG_DATA_HOME, else ~/.local/share/
+    QString cacheHome;  // $XDG_CACHE_HOME, else ~/.cache/
+    QString runtimeDir; // $XDG_RUNTIME_DIR, else /tmp/fernhold-<uid>/ (for locks)
+    QString appData;    // configHome + application sub-folder
+    QString temp;       // cacheHome + temporary sub-folder: Fernhold's private work folder
+    QString userTemp;   // $TMPDIR, else /tmp/
+    QString program;    // folder of the running program file
+    QString documents;  // XDG documents folder
     QString publicDocuments;
     QString internetCache; // the cache home
     QString localAppData;  // the data home
@@ -25,7 +25,7 @@ struct Folders
     QString windows;       // system program folders stand in for the Windows ones
     QString system;
     QString programFiles;
-    QString favorites;     // no equivalent: ""
+    QString favorites; // no equivalent: ""
 };
 
 // Resolves every folder from the environment (the XDG variables, HOME, TMPDIR),

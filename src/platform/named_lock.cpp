@@ -3,7 +3,6 @@
 #include "folders.h"
 
 #include <QFile>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +21,9 @@ QString lockPath(const QString& runtimeDir, const QString& name)
 // lock never makes its owner fail to take it.
 struct flock wholeFile(short type)
 {
-    struct flock lock{};
+    struct flock lock
+    {
+    };
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;

@@ -2,8 +2,8 @@
 
 #include "file_io.h"
 
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace fernhold {
@@ -40,7 +40,8 @@ std::vector<Entry> readEntries(const QString& path)
         }
         const qsizetype equals = line.indexOf(u'=');
         if (equals > 0 && !trimmed.startsWith(u';') && !trimmed.startsWith(u'#')) {
-            entries.push_back({group, line.left(equals).trimmed(), line.mid(equals + 1), QString()});
+            entries.push_back(
+                {group, line.left(equals).trimmed(), line.mid(equals + 1), QString()});
         } else if (!trimmed.isEmpty()) {
             entries.push_back({group, QString(), QString(), line});
         }
@@ -72,7 +73,8 @@ RegistryFile::RegistryFile(QString path) : m_path(std::move(path)) {}
 std::optional<QString> RegistryFile::value(const QString& group, const QString& name) const
 {
     for (const Entry& e : readEntries(m_path)) {
-        if (e.raw.isEmpty() && !e.name.isEmpty() && e.group.compare(group, Qt::CaseInsensitive) == 0 &&
+        if (e.raw.isEmpty() && !e.name.isEmpty() &&
+            e.group.compare(group, Qt::CaseInsensitive) == 0 &&
             e.name.compare(name, Qt::CaseInsensitive) == 0) {
             return e.value;
         }

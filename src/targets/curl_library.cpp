@@ -9,8 +9,7 @@ namespace fernhold {
 
 namespace {
 
-template <typename Function>
-bool resolve(void* library, const char* name, Function& target)
+template <typename Function> bool resolve(void* library, const char* name, Function& target)
 {
     target = reinterpret_cast<Function>(::dlsym(library, name));
     return target != nullptr;

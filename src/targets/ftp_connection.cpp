@@ -1,7 +1,6 @@
 #include "ftp_connection.h"
 
 #include "curl_library.h"
-
 #include "targets_logging.h"
 
 #include <QIODevice>
@@ -193,11 +192,12 @@ struct FtpConnection::Impl
         if (result == CURLE_OK && !ioFailed) {
             return true;
         }
-        lastError = QStringLiteral("%1: %2%3")
-                        .arg(QLatin1StringView(what),
-                             QString::fromLocal8Bit(
-                                 errorBuffer[0] != '\0' ? errorBuffer : curlApi().easy_strerror(result)),
-                             stalled ? QStringLiteral(" (no progress)") : QString());
+        lastError =
+            QStringLiteral("%1: %2%3")
+                .arg(QLatin1StringView(what),
+                     QString::fromLocal8Bit(
+                         errorBuffer[0] != '\0' ? errorBuffer : curlApi().easy_strerror(result)),
+                     stalled ? QStringLiteral(" (no progress)") : QString());
         qCDebug(lcFtp) << lastError;
         return false;
     }
@@ -229,9 +229,9 @@ FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray
     curlApi().easy_setopt(c, CURLOPT_PASSWORD, d.password.constData());
     curlApi().easy_setopt(c, CURLOPT_ERRORBUFFER, d.errorBuffer);
     curlApi().easy_setopt(c, CURLOPT_CONNECTTIMEOUT,
-                     static_cast<long>(d.options.connectTimeout.count()));
+                          static_cast<long>(d.options.connectTimeout.count()));
     curlApi().easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                     static_cast<long>(d.options.stallTimeout.count()));
+                          static_cast<long>(d.options.stallTimeout.count()));
     curlApi().easy_setopt(c, CURLOPT_TCP_KEEPALIVE, 1L);
     // Absolute paths, no CWD of libcurl's own: the session's folder stays
     // where the session's own CWD put it.

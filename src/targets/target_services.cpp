@@ -13,8 +13,7 @@ int TargetServices::FtpCheckTarget(const JobSettings& settings, int target)
 
 int TargetServices::uploadVersion(const JobSettings& settings, int target,
                                   const QString& mirrorText, const QString& localFile,
-                                  const QString& versionName,
-                                  const std::function<bool()>& mustStop)
+                                  const QString& versionName, const std::function<bool()>& mustStop)
 {
     FtpSessionOptions options;
     options.stopRequested = mustStop;
@@ -32,7 +31,8 @@ int TargetServices::uploadVersion(const JobSettings& settings, int target,
     return ok;
 }
 
-int TargetServices::CleanTargetVersions(const JobSettings& settings, int target, const QString& path)
+int TargetServices::CleanTargetVersions(const JobSettings& settings, int target,
+                                        const QString& path)
 {
     return m_cleaner ? m_cleaner(settings, target, path) : 0;
 }

@@ -2,11 +2,11 @@
 
 #include "clock.h"
 #include "folder_version_walk.h"
-#include "source_walk.h"
 #include "ftp_target.h"
 #include "ftp_version_walk.h"
 #include "job_settings.h"
 #include "run_state.h"
+#include "source_walk.h"
 #include "text_table.h"
 #include "user_interface.h"
 #include "version_name.h"

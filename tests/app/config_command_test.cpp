@@ -1,6 +1,6 @@
+#include "named_lock.h"
 #include "run_program.h"
 #include "running_instance.h"
-#include "named_lock.h"
 #include "temp_home.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,8 @@ class ConfigCommandTest : public ::testing::Test
 protected:
     QString prefs() const
     {
-        return QString::fromUtf8(TempHome::readFile(home.appData() + QStringLiteral("fernhold.ini")));
+        return QString::fromUtf8(
+            TempHome::readFile(home.appData() + QStringLiteral("fernhold.ini")));
     }
     TempHome home;
 };
@@ -29,15 +30,14 @@ protected:
 
 TEST_F(ConfigCommandTest, PasswordFromStdinIsStoredProtectedAndReadBack)
 {
-    const RunResult set = RunFernhold(
-        {QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("CryptPassword"),
-         QStringLiteral("--stdin")},
-        "Tr0ub4dor&3\n");
+    const RunResult set = RunFernhold({QStringLiteral("config"), QStringLiteral("set"),
+                                       QStringLiteral("CryptPassword"), QStringLiteral("--stdin")},
+                                      "Tr0ub4dor&3\n");
     ASSERT_EQ(set.exitCode, 0) << set.err.toStdString();
     EXPECT_FALSE(prefs().contains(QStringLiteral("Tr0ub4dor")));
     EXPECT_TRUE(prefs().contains(QStringLiteral("CryptPassword = ")));
-    const RunResult get =
-        RunFernhold({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("CryptPassword")});
+    const RunResult get = RunFernhold(
+        {QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("CryptPassword")});
     EXPECT_EQ(out(get), QStringLiteral("Tr0ub4dor&3"));
     const RunResult list = RunFernhold({QStringLiteral("config"), QStringLiteral("list")});
     EXPECT_FALSE(list.out.contains("Tr0ub4dor"));
@@ -61,19 +61,22 @@ TEST_F(ConfigCommandTest, BadValuesAndUnknownKeysAreRefused)
         {QStringLiteral("FTPServerPort2"), QStringLiteral("70000")},
         {QStringLiteral("TargetDir"), QStringLiteral("relative/path")},
         {QStringLiteral("Schedule"), QStringLiteral("8,0,17,30,0,1,1,1,1,1,0;")},
-        {QStringLiteral("Schedule"), QString(QStringLiteral("25,0,17,30,0,1,1,1,1,1,0;")).repeated(7)},
+        {QStringLiteral("Schedule"),
+         QString(QStringLiteral("25,0,17,30,0,1,1,1,1,1,0;")).repeated(7)},
     };
     for (const QStringList& kv : refused) {
-        const RunResult r = RunFernhold({QStringLiteral("config"), QStringLiteral("set"), kv[0], kv[1]});
+        const RunResult r =
+            RunFernhold({QStringLiteral("config"), QStringLiteral("set"), kv[0], kv[1]});
         EXPECT_EQ(r.exitCode, 2) << kv.join(u' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
     }
     const RunResult getUnknown =
         RunFernhold({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("Nope")});
     EXPECT_EQ(getUnknown.exitCode, 2);
-    const RunResult password = RunFernhold({QStringLiteral("config"), QStringLiteral("set"),
-                                            QStringLiteral("CryptPassword"), QStringLiteral("--stdin")},
-                                           "p\xC3\xA4ss\n");
+    const RunResult password =
+        RunFernhold({QStringLiteral("config"), QStringLiteral("set"),
+                     QStringLiteral("CryptPassword"), QStringLiteral("--stdin")},
+                    "p\xC3\xA4ss\n");
     EXPECT_EQ(password.exitCode, 2);
 }
 
@@ -122,8 +125,12 @@ TEST_F(ConfigCommandTest, SourcesAreAddedListedAndRemoved)
     EXPECT_EQ(rows[0], QStringLiteral("1\t") + docs + QStringLiteral("/\tOK\t\t1"));
     EXPECT_EQ(rows[1], QStringLiteral("2\t") + music + QStringLiteral("/\t\tmp3,ogg\t1,3"));
 
-    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("remove"), QStringLiteral("1")}).exitCode, 0);
-    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("remove"), QStringLiteral("5")}).exitCode, 2);
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("remove"), QStringLiteral("1")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(RunFernhold({QStringLiteral("source"), QStringLiteral("remove"), QStringLiteral("5")})
+                  .exitCode,
+              2);
     const QString left = out(RunFernhold({QStringLiteral("source"), QStringLiteral("list")}));
     EXPECT_TRUE(left.startsWith(QStringLiteral("1\t") + music));
     EXPECT_FALSE(left.contains(docs));
@@ -132,12 +139,14 @@ TEST_F(ConfigCommandTest, SourcesAreAddedListedAndRemoved)
 TEST_F(ConfigCommandTest, ChangesAreRefusedWhileAnInstanceRuns)
 {
     RunningInstance instance;
-    ASSERT_TRUE(WaitUntil([&] { return NamedLock::isHeldElsewhere(home.runtimeDir(), QStringLiteral("Fernhold")); }));
-    const RunResult r = RunFernhold(
-        {QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("BackupCycle"), QStringLiteral("3")});
+    ASSERT_TRUE(WaitUntil(
+        [&] { return NamedLock::isHeldElsewhere(home.runtimeDir(), QStringLiteral("Fernhold")); }));
+    const RunResult r = RunFernhold({QStringLiteral("config"), QStringLiteral("set"),
+                                     QStringLiteral("BackupCycle"), QStringLiteral("3")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("running"));
-    EXPECT_EQ(out(RunFernhold({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("BackupCycle")})),
+    EXPECT_EQ(out(RunFernhold({QStringLiteral("config"), QStringLiteral("get"),
+                               QStringLiteral("BackupCycle")})),
               QStringLiteral("15"));
     EXPECT_EQ(instance.terminate(), 0);
 }

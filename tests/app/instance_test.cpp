@@ -5,13 +5,11 @@
 #include "temp_home.h"
 #include "text_table.h"
 
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 
 using namespace fernhold;
 using namespace fernhold::test;
@@ -36,7 +34,8 @@ protected:
     }
     QString logText() const
     {
-        return QString::fromUtf8(TempHome::readFile(home.appData() + QStringLiteral("fernhold.log")));
+        return QString::fromUtf8(
+            TempHome::readFile(home.appData() + QStringLiteral("fernhold.log")));
     }
 
     TempHome home;
@@ -127,7 +126,8 @@ TEST_F(InstanceTest, AutostartEntryFollowsTheSetting)
         EXPECT_EQ(instance.terminate(), 0);
     }
     const QString text = QString::fromUtf8(TempHome::readFile(entry));
-    EXPECT_TRUE(text.contains(QStringLiteral("Exec=") + QFileInfo(FernholdProgram()).canonicalFilePath()))
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Exec=") + QFileInfo(FernholdProgram()).canonicalFilePath()))
         << text.toStdString();
 
     writeSettings("LoadOnWindowsStart = 0\r\n");
@@ -148,7 +148,8 @@ TEST_F(InstanceTest, CrashWritesAReportThatTheNextStartOffers)
     const QString report =
         QString::fromUtf8(TempHome::readFile(home.appData() + QStringLiteral("crash-report.txt")));
     EXPECT_TRUE(report.startsWith(Text(QStringLiteral("TXT00020"))));
-    EXPECT_TRUE(report.contains(QStringLiteral("Fernhold ") + Text(QStringLiteral("Version_Name"))));
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("Fernhold ") + Text(QStringLiteral("Version_Name"))));
 
     RunningInstance next;
     ASSERT_TRUE(WaitUntil([&] { return running(); }));

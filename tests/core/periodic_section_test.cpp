@@ -11,10 +11,9 @@
 #include "text_table.h"
 #include "worker_slot.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace fernhold;
@@ -30,7 +29,10 @@ protected:
         // 2024-03-04 is a Monday.
         clock.setNow(QDateTime(QDate(2024, 3, 4), QTime(12, 0, 0)));
         run.Status = 1;
-        hooks.startIndexScan = [this] { ++scans; return 1; };
+        hooks.startIndexScan = [this] {
+            ++scans;
+            return 1;
+        };
         hooks.startBackupPass = [this] {
             ++passes;
             return slot.start([this] { blockUntilReleased(); });
@@ -202,8 +204,7 @@ TEST_F(PeriodicSectionTest, RepeatedFullBackupIsRequestedUpToAMinuteEarly)
 {
     settings.InitialRepeater = 1;
     settings.InitialRepeaterTime = 72;
-    settings.InitialFullBackupLastStarted =
-        static_cast<int>(clock.nowSeconds() - 72 * 3600 + 61);
+    settings.InitialFullBackupLastStarted = static_cast<int>(clock.nowSeconds() - 72 * 3600 + 61);
     settings.BackupCycle = 9999;
     section().RunPeriodicSection();
     EXPECT_EQ(run.FullBackupRequested.load(), 0);

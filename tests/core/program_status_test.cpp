@@ -4,7 +4,6 @@
 #include "temp_home.h"
 
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 using namespace fernhold;
@@ -48,10 +47,12 @@ TEST(RegistryFile, KeepsOtherGroupsAndValues)
               QStringLiteral("/home/ann/OneDrive"));
     EXPECT_EQ(registry.value(QStringLiteral("Software\\Fernhold"), QStringLiteral("Other")),
               QStringLiteral("x"));
-    EXPECT_EQ(registry.value(QStringLiteral("Software\\Fernhold"), QStringLiteral("ActualStatusText")),
-              QStringLiteral("a b"));
+    EXPECT_EQ(
+        registry.value(QStringLiteral("Software\\Fernhold"), QStringLiteral("ActualStatusText")),
+        QStringLiteral("a b"));
     EXPECT_TRUE(TempHome::readFile(path).startsWith("; note\n"));
-    ASSERT_EQ(registry.removeValue(QStringLiteral("Software\\Fernhold"), QStringLiteral("Other")), 1);
+    ASSERT_EQ(registry.removeValue(QStringLiteral("Software\\Fernhold"), QStringLiteral("Other")),
+              1);
     EXPECT_FALSE(registry.value(QStringLiteral("Software\\Fernhold"), QStringLiteral("Other")));
     EXPECT_FALSE(registry.value(QStringLiteral("Nowhere"), QStringLiteral("x")));
 }

@@ -1,7 +1,6 @@
 #include "protected_text.h"
 
 #include <QStringList>
-
 #include <gtest/gtest.h>
 
 using namespace fernhold;

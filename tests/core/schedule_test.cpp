@@ -1,7 +1,6 @@
 #include "schedule.h"
 
 #include <QDateTime>
-
 #include <gtest/gtest.h>
 
 using namespace fernhold;
@@ -26,7 +25,7 @@ TEST(Schedule, InsideWindowsModeAllowsWorkdayHoursInclusive)
     EXPECT_EQ(ScheduleAllows(1, kWorkdays, at(8, 17, 30, 0), false), 1);
     EXPECT_EQ(ScheduleAllows(1, kWorkdays, at(8, 17, 30, 1), false), 0);
     EXPECT_EQ(ScheduleAllows(1, kWorkdays, at(4, 7, 59, 59), false), 0);
-    EXPECT_EQ(ScheduleAllows(1, kWorkdays, at(9, 12, 0, 0), false), 0); // Saturday
+    EXPECT_EQ(ScheduleAllows(1, kWorkdays, at(9, 12, 0, 0), false), 0);  // Saturday
     EXPECT_EQ(ScheduleAllows(1, kWorkdays, at(10, 12, 0, 0), false), 0); // Sunday
 }
 
@@ -70,7 +69,8 @@ TEST(Schedule, MalformedEntriesAreReadLenientlyWithoutMatchingByAccident)
     // Garbage times read as 0: 0..17:30 still contains noon.
     EXPECT_EQ(ScheduleAllows(1, QStringLiteral("x,y,17,30,1,1,1,1,1,1,1;"), monday, false), 1);
     // Extra fields and extra entries beyond seven are ignored.
-    EXPECT_EQ(ScheduleAllows(1, QStringLiteral("8,0,17,30,0,1,1,1,1,1,0,9,9,9;"), monday, false), 1);
+    EXPECT_EQ(ScheduleAllows(1, QStringLiteral("8,0,17,30,0,1,1,1,1,1,0,9,9,9;"), monday, false),
+              1);
     const QString eightEntries =
         QString(QStringLiteral(";")).repeated(7) + QStringLiteral("0,0,23,59,1,1,1,1,1,1,1;");
     EXPECT_EQ(ScheduleAllows(1, eightEntries, monday, false), 0);

@@ -9,9 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 using namespace fernhold;
@@ -77,16 +75,20 @@ TEST_F(SettingsStoreTest, SaveWritesEveryKeyInOrderWithBomAndCrLf)
     const QByteArray bytes = prefsBytes();
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF\r\n"));
     const QString text = prefsText();
-    EXPECT_TRUE(text.contains(QStringLiteral("\r\nWorkModeExtended = 0\r\nProgrammStatus = -1\r\n")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("\r\nWorkModeExtended = 0\r\nProgrammStatus = -1\r\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("TargetType = WIN\r\nTargetDir = \r\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("FTPUnicode9 = 0\r\nFTPUserName9 = \r\nFTPPassword9 = \r\n"
-                                             "TargetDirCheckPermanent = 0")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("FTPUnicode9 = 0\r\nFTPUserName9 = \r\nFTPPassword9 = \r\n"
+                                     "TargetDirCheckPermanent = 0")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("StartWaitSeconds = 0\r\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("TargetType1")));
     EXPECT_EQ(text.count(QStringLiteral(" = ")), 28 + 9 * 9 + 17);
     EXPECT_EQ(listText(), QStringLiteral("\r\nSourceDirCount = 0\r\n"));
     for (const QString& path : {store.settingsPath(), store.listPath()}) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
     }
@@ -233,7 +235,8 @@ TEST_F(SettingsStoreTest, ShrunkSourceListDropsOldNumberedKeys)
 {
     JobSettings s = load();
     for (int i = 0; i < 3; ++i) {
-        s.sources.append({QStringLiteral("/data/%1/").arg(i), 0, QString(), QStringLiteral("1"), 0});
+        s.sources.append(
+            {QStringLiteral("/data/%1/").arg(i), 0, QString(), QStringLiteral("1"), 0});
     }
     ASSERT_EQ(store.SaveSettings(s), 1);
     EXPECT_TRUE(listText().contains(QStringLiteral("SourceDirPfad3 = /data/2/")));
@@ -269,8 +272,10 @@ TEST_F(SettingsStoreTest, FolderInPlaceOfAFileIsReportedAndDefaultsApply)
     EXPECT_EQ(ui.messages()[1].text, Text(QStringLiteral("TXT00036")) + QStringLiteral(" (List)"));
     EXPECT_EQ(ui.messages()[0].title, QStringLiteral("Fernhold"));
     EXPECT_EQ(store.SaveSettings(s), 0);
-    EXPECT_TRUE(ui.sawMessageContaining(Text(QStringLiteral("TXT00039")) + QStringLiteral(" (Pref)")));
-    EXPECT_TRUE(ui.sawMessageContaining(Text(QStringLiteral("TXT00039")) + QStringLiteral(" (List)")));
+    EXPECT_TRUE(
+        ui.sawMessageContaining(Text(QStringLiteral("TXT00039")) + QStringLiteral(" (Pref)")));
+    EXPECT_TRUE(
+        ui.sawMessageContaining(Text(QStringLiteral("TXT00039")) + QStringLiteral(" (List)")));
 }
 
 TEST_F(SettingsStoreTest, ValueWithLineBreakCannotInjectEntries)
@@ -294,7 +299,8 @@ TEST_F(SettingsStoreTest, MalformedFilesGiveDefaultsWithoutCrashing)
         QByteArray("\xEF\xBB\xBF") + garbage,
         QByteArray("BackupCycle = ") + QByteArray(10 * 1024 * 1024, '9') + "\n",
         QByteArray("CryptPassword = ") + QByteArray(10 * 1024 * 1024, 'Q') + "\n",
-        QByteArray("\xEF\xBB\xBF" "CryptPassword = \xFF\xFE\xC3(\xE2\x82\n"
+        QByteArray("\xEF\xBB\xBF"
+                   "CryptPassword = \xFF\xFE\xC3(\xE2\x82\n"
                    "FTPPassword = ***not base64***\nFTPUserName2 = =\n"),
         QByteArray("=\n==\n = = =\n[\n;\n\r\r\r\n\n\0\0\0", 24),
         QByteArray("SourceDirCount = 2000000000\n"),

@@ -1,9 +1,8 @@
 #include "protected_text.h"
 #include "text_table.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace fernhold;
 
@@ -31,15 +30,14 @@ TEST(TextTable, MissingKeyGivesEmptyTextAndIsRemembered)
 TEST(TextTable, EveryUserTextIsPresentAndNoneIsStoredPlain)
 {
     // A few keys from each group that the program shows.
-    for (const char* key : {"TXT00001", "TXT00041", "TXT00157", "TXT00158", "GAD00061",
-                            "HLP00000", "MEN00009", "TXT00300"}) {
+    for (const char* key : {"TXT00001", "TXT00041", "TXT00157", "TXT00158", "GAD00061", "HLP00000",
+                            "MEN00009", "TXT00300"}) {
         EXPECT_FALSE(Text(QString::fromLatin1(key)).isEmpty()) << key;
     }
     for (std::size_t i = 0; i < kCompiledTextCount; ++i) {
         const QString plain = Text(QString::fromLatin1(kCompiledTexts[i].key));
         if (plain.size() > 3) {
-            EXPECT_EQ(std::strstr(kCompiledTexts[i].scrambled, plain.toUtf8().constData()),
-                      nullptr)
+            EXPECT_EQ(std::strstr(kCompiledTexts[i].scrambled, plain.toUtf8().constData()), nullptr)
                 << kCompiledTexts[i].key;
         }
     }

@@ -1,9 +1,8 @@
 #include "worker_slot.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace fernhold;
@@ -14,12 +13,14 @@ TEST(WorkerSlot, RunsOneJobAtATimeAndReapsOnTheCallingThread)
     std::atomic<bool> release{false};
     std::atomic<int> ran{0};
     std::thread::id doneThread;
-    ASSERT_EQ(slot.start([&] {
-        while (!release) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ++ran;
-    }, [&] { doneThread = std::this_thread::get_id(); }),
+    ASSERT_EQ(slot.start(
+                  [&] {
+                      while (!release) {
+                          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                      }
+                      ++ran;
+                  },
+                  [&] { doneThread = std::this_thread::get_id(); }),
               1);
     EXPECT_TRUE(slot.isBusy());
     EXPECT_EQ(slot.start([&] { ++ran; }), 0);

@@ -5,9 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 using namespace fernhold;
@@ -51,7 +49,9 @@ TEST(PrivateFolder, IsCreatedWithMode0700)
     TempHome home;
     const QString path = home.cacheHome() + QStringLiteral("deep/fernhold/");
     ASSERT_EQ(EnsurePrivateFolder(path), PrivateFolderProblem::None);
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
@@ -63,7 +63,9 @@ TEST(PrivateFolder, WideModeOfOurOwnFolderIsNarrowed)
     ASSERT_TRUE(QDir().mkpath(path));
     chmod(QFile::encodeName(path).constData(), 0777);
     ASSERT_EQ(EnsurePrivateFolder(path), PrivateFolderProblem::None);
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
@@ -98,12 +100,16 @@ TEST(WriteFileAtomically, LeavesAFileThatAlreadyHoldsTheDataAlone)
     TempHome home;
     const QString path = home.path() + QStringLiteral("settings.ini");
     ASSERT_EQ(WriteFileAtomically(path, "a = 1\r\n", true), 1);
-    struct stat before{};
+    struct stat before
+    {
+    };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &before), 0);
     EXPECT_EQ(before.st_mode & 0777, 0600u);
 
     ASSERT_EQ(WriteFileAtomically(path, "a = 1\r\n", true), 1);
-    struct stat same{};
+    struct stat same
+    {
+    };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &same), 0);
     EXPECT_EQ(same.st_ino, before.st_ino) << "an unchanged file is not replaced";
 
@@ -112,7 +118,9 @@ TEST(WriteFileAtomically, LeavesAFileThatAlreadyHoldsTheDataAlone)
     EXPECT_EQ(TempHome::readFile(path), QByteArray("a = 2\r\n"));
     chmod(QFile::encodeName(path).constData(), 0644);
     ASSERT_EQ(WriteFileAtomically(path, "a = 2\r\n", true), 1);
-    struct stat narrowed{};
+    struct stat narrowed
+    {
+    };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &narrowed), 0);
     EXPECT_EQ(narrowed.st_mode & 0777, 0600u);
 }

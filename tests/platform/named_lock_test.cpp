@@ -3,7 +3,6 @@
 
 #include <QFile>
 #include <QProcess>
-
 #include <gtest/gtest.h>
 
 using namespace fernhold;
@@ -33,14 +32,15 @@ TEST(NamedLock, LockOfAKilledProcessIsFreeAgain)
     // flock(1) takes a BSD lock, which does not conflict with ours, so a small
     // Python child takes an open-file-description lock instead (F_OFD_SETLK = 37).
     QProcess child;
-    child.start(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("import fcntl,struct,sys,time\n"
-                                "f=open(sys.argv[1],'a+')\n"
-                                "fcntl.fcntl(f, 37, struct.pack('hhqqi', fcntl.F_WRLCK, 0, 0, 0, 0))\n"
-                                "print('locked', flush=True)\n"
-                                "time.sleep(60)\n"),
-                 path});
+    child.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import fcntl,struct,sys,time\n"
+                        "f=open(sys.argv[1],'a+')\n"
+                        "fcntl.fcntl(f, 37, struct.pack('hhqqi', fcntl.F_WRLCK, 0, 0, 0, 0))\n"
+                        "print('locked', flush=True)\n"
+                        "time.sleep(60)\n"),
+         path});
     ASSERT_TRUE(child.waitForStarted());
     ASSERT_TRUE(child.waitForReadyRead(10000));
     EXPECT_TRUE(NamedLock::isHeldElsewhere(home.runtimeDir(), QStringLiteral("Fernhold")));

@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QMutex>
 #include <QMutexLocker>
-
 #include <atomic>
 
 namespace fernhold::test {
@@ -17,8 +16,7 @@ class ManualClock final : public Clock
 public:
     explicit ManualClock(QDateTime now = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)))
         : m_now(std::move(now))
-    {
-    }
+    {}
     [[nodiscard]] QDateTime now() const override
     {
         QMutexLocker lock(&m_mutex);

@@ -4,7 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
-
 #include <csignal>
 
 namespace fernhold::test {

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
-
 #include <functional>
 
 namespace fernhold::test {

@@ -3,17 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace fernhold::test {
 
 namespace {
 
-const char* const kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                                  "XDG_RUNTIME_DIR", "TMPDIR"};
+const char* const kVariables[] = {"HOME",           "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                  "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"};
 
 } // namespace
 
@@ -30,8 +28,8 @@ TempHome::TempHome()
     QDir().mkpath(dataHome());
     QDir().mkpath(runtimeDir());
     QDir().mkpath(home + QStringLiteral("tmp"));
-    QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner);
+    QFile::setPermissions(runtimeDir(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("HOME", QFile::encodeName(QDir::cleanPath(home)));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
@@ -54,9 +52,8 @@ TempHome::~TempHome()
     std::function<void(const QString&)> open = [&](const QString& folder) {
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                           QFileDevice::ExeOwner);
-        for (const QFileInfo& info :
-             QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden |
-                                        QDir::NoSymLinks)) {
+        for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot |
+                                                                QDir::Hidden | QDir::NoSymLinks)) {
             open(info.filePath());
         }
     };
