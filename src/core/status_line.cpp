@@ -22,8 +22,14 @@ void StatusLine::ShowStatusLine(const QString& text, int hideNextPass)
         if (!text.isEmpty()) {
             m_lastText = text;
         }
-        const QDateTime now = m_clock.now();
-        line = DayFirstDateText(now.date()) + u' ' + ClockText(now.time());
+        // The worker shows two lines a file; the time text changes once a second.
+        const qint64 seconds = m_clock.nowSeconds();
+        if (seconds != m_nowSeconds) {
+            const QDateTime now = m_clock.now();
+            m_nowSeconds = seconds;
+            m_nowText = DayFirstDateText(now.date()) + u' ' + ClockText(now.time());
+        }
+        line = m_nowText;
         const int cycle = m_backupCycle.load();
         if (hideNextPass != 1 && cycle != 0) {
             const qint64 next = m_run.LastPassStartTime.load() + static_cast<qint64>(cycle) * 60;

@@ -39,6 +39,8 @@ private:
     // at the system's time-zone file.
     qint64 m_nextSeconds = -1;
     QString m_nextText;
+    qint64 m_nowSeconds = -1;
+    QString m_nowText;
 };
 
 } // namespace fernhold

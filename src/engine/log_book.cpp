@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QStringEncoder>
 #include <algorithm>
 
 namespace fernhold {
@@ -39,8 +40,13 @@ void LogBook::AddLogLine(const QString& text)
     QMutexLocker lock(&m_mutex);
     // The time is taken under the lock, so the ring stays in time order when
     // both threads add lines.
-    const QDateTime now = m_clock.now();
-    QString line = DottedDateText(now.date()) + u'\t' + ClockText(now.time()) + u'\t' + text;
+    const qint64 seconds = m_clock.nowSeconds();
+    if (seconds != m_stampSeconds) {
+        const QDateTime now = m_clock.now();
+        m_stampSeconds = seconds;
+        m_stamp = DottedDateText(now.date()) + u'\t' + ClockText(now.time()) + u'\t';
+    }
+    QString line = m_stamp + text;
     line.truncate(kMaxLineChars);
     m_newest = m_newest + 1 >= kCapacity ? 0 : m_newest + 1;
     m_lines[m_newest] = std::move(line);
@@ -59,21 +65,28 @@ int LogBook::WriteLogFile(const JobSettings& settings)
     QByteArray content;
     {
         QMutexLocker lock(&m_mutex);
+        // First the lines that stay, then one buffer for all of them: the log
+        // is rewritten several times a pass and may hold 10,000 lines.
         qint64 total = 0;
-        int i = m_newest;
-        for (int n = 0; n < m_count; ++n) {
+        int kept = 0;
+        for (int i = m_newest; kept < m_count; i = i == 0 ? kCapacity - 1 : i - 1) {
             const QString& line = m_lines[i];
-            if (QStringView(line).first(std::min<qsizetype>(10, line.size())) <= cutoff) {
+            if (QStringView(line).first(std::min<qsizetype>(10, line.size())) <= cutoff ||
+                total + line.size() > limit) {
                 break;
             }
             total += line.size();
-            if (total > limit) {
-                break;
-            }
-            content += line.toUtf8();
-            content += "\r\n";
-            i = i == 0 ? kCapacity - 1 : i - 1;
+            ++kept;
         }
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+        content.resize(utf8.requiredSpace(total) + 2 * qsizetype(kept));
+        char* out = content.data();
+        for (int n = 0, i = m_newest; n < kept; ++n, i = i == 0 ? kCapacity - 1 : i - 1) {
+            out = utf8.appendToBuffer(out, m_lines[i]);
+            *out++ = '\r';
+            *out++ = '\n';
+        }
+        content.truncate(out - content.constData());
     }
     if (m_path.isEmpty()) {
         return 0;

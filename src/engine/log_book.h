@@ -70,6 +70,9 @@ private:
     std::vector<QString> m_lines;
     int m_newest = -1;
     int m_count = 0;
+    // The stamp of the lines added in the same second, made once.
+    qint64 m_stampSeconds = -1;
+    QString m_stamp;
 
     // Serialises the file operations, so a later snapshot is never overwritten
     // by an earlier one.

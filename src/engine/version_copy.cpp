@@ -1,7 +1,6 @@
 #include "version_copy.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -102,21 +101,32 @@ int CopyFileCompletely(const QString& source, const QString& destination)
     if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0;
     }
-    const QString folder = QFileInfo(destination).absolutePath() + u'/';
-    const QString temporary = folder + CompleteCopyTemporaryPrefix() +
-                              QString::number(QRandomGenerator::global()->generate64(), 16) +
-                              QStringLiteral(".part");
-    const QByteArray temporaryName = QFile::encodeName(temporary);
-    Descriptor to(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                         st.st_mode & 0666));
+    const QByteArray target = QFile::encodeName(destination);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.first(slash + 1);
+    const QByteArray name = slash < 0 ? target : target.sliced(slash + 1);
+    if (name.isEmpty()) {
+        return 0;
+    }
+    // The temporary file and the rename go relative to the folder, so the
+    // long mirrored path is resolved once per version instead of three times.
+    const Descriptor folder(::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        return 0;
+    }
+    const QByteArray temporary = QFile::encodeName(CompleteCopyTemporaryPrefix()) +
+                                 QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
+                                 QByteArrayLiteral(".part");
+    Descriptor to(::openat(folder.get(), temporary.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0666));
     if (to.get() < 0) {
         return 0;
     }
     const bool copied = copyContent(from.get(), to.get());
     const bool closed = ::close(to.release()) == 0;
     if (!copied || !closed ||
-        ::rename(temporaryName.constData(), QFile::encodeName(destination).constData()) != 0) {
-        ::unlink(temporaryName.constData());
+        ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
+        ::unlinkat(folder.get(), temporary.constData(), 0);
         return 0;
     }
     return 1;

@@ -144,19 +144,21 @@ TEST_F(LogBookTest, SizeLimitCountsCharactersWithoutLineEnds)
 TEST_F(LogBookTest, FileIsUtf8WithoutBomPrivateAndReadsBackInOrder)
 {
     log.AddLogLine(QStringLiteral("\t\tStart"));
+    log.AddLogLine(QStringLiteral("\t\t\U0001F600 plan.odt"));
     log.AddLogLine(QStringLiteral("0001.5 KB\t1536\t/home/ann/Gr\u00FC\u00DFe.docx [1][2]"));
     ASSERT_EQ(log.WriteLogFile(settings), 1);
     const QByteArray bytes = TempHome::readFile(logPath());
     EXPECT_TRUE(
         bytes.startsWith("2024.03.05\t14:07:09\t0001.5 KB\t1536\t/home/ann/Gr\xC3\xBC\xC3\x9F"));
+    EXPECT_TRUE(bytes.contains("\r\n2024.03.05\t14:07:09\t\t\t\xF0\x9F\x98\x80 plan.odt\r\n"));
     EXPECT_FALSE(QFileInfo(logPath()).permissions().testAnyFlags(QFileDevice::ReadOther |
                                                                  QFileDevice::ReadGroup));
 
     auto again = reread();
     EXPECT_EQ(again->lines(), log.lines());
     again->AddLogLine(QStringLiteral("next"));
-    EXPECT_EQ(again->newestIndex(), 2);
-    EXPECT_TRUE(again->lineAt(2).endsWith(QStringLiteral("\tnext")));
+    EXPECT_EQ(again->newestIndex(), 3);
+    EXPECT_TRUE(again->lineAt(3).endsWith(QStringLiteral("\tnext")));
 }
 
 TEST_F(LogBookTest, EmptyOrMissingFileGivesAnEmptyLog)
