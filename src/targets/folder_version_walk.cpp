@@ -1,8 +1,11 @@
 #include "folder_version_walk.h"
 
+#include "version_copy.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -36,6 +39,24 @@ DirHandle openFolder(const QByteArray& path, bool followLink)
 bool isDotOrDotDot(const char* name)
 {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// A copy that never became a version: its process was killed or the machine
+// went down. A day without a write means no one is still copying into it (a
+// shared target may have another writer).
+bool isStaleCopyLeftover(int dirFd, const char* name)
+{
+    static const QByteArray prefix = QFile::encodeName(CompleteCopyTemporaryPrefix());
+    const QByteArrayView view(name);
+    if (!view.startsWith(prefix) || !view.endsWith(".part")) {
+        return false;
+    }
+    struct stat info
+    {
+    };
+    constexpr time_t kDay = 24 * 60 * 60;
+    return ::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+           info.st_mtime < ::time(nullptr) - kDay;
 }
 
 QByteArray withSlash(QByteArray path)
@@ -102,6 +123,10 @@ void FolderVersionWalk::cleanNextFolder()
             }
             type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
             size = info.st_size;
+        }
+        if (type == DT_REG && isStaleCopyLeftover(dirFd, name)) {
+            (void)::unlinkat(dirFd, name, 0);
+            continue;
         }
         if (type == DT_REG) {
             fileNames.emplace_back(name);

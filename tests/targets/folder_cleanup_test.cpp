@@ -6,6 +6,8 @@
 #include "temp_home.h"
 #include "version_cleanup.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace fernhold::test {
@@ -186,6 +188,30 @@ TEST_F(FolderCleanup, ReadOnlyVersionsAreDeleted)
     ASSERT_TRUE(QFile::setPermissions(old, QFileDevice::ReadOwner));
     EXPECT_EQ(clean().deleted, 1);
     EXPECT_FALSE(QFileInfo::exists(old));
+}
+
+TEST_F(FolderCleanup, CopiesLeftByAKilledPassGoAfterADayWithoutAWrite)
+{
+    const QString stale = m_docs + QStringLiteral("~fernhold-copy-1f2e3d4c5b6a7988.part");
+    const QString fresh = m_docs + QStringLiteral("~fernhold-copy-0123456789abcdef.part");
+    const QString usersOwn = m_docs + QStringLiteral("~fernhold-copy-notes.txt");
+    const QString staleLink = m_docs + QStringLiteral("~fernhold-copy-link.part");
+    for (const QString& path : {stale, fresh, usersOwn}) {
+        plantFile(path);
+    }
+    ASSERT_TRUE(QFile::link(usersOwn, staleLink));
+    const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+    for (const QString& path : {stale, usersOwn}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
+    }
+
+    const CleanupCount count = clean();
+    EXPECT_EQ(count.deleted, 0) << "a leftover is no version";
+    EXPECT_EQ(namesIn(m_docs), (QStringList{QStringLiteral("~fernhold-copy-0123456789abcdef.part"),
+                                            QStringLiteral("~fernhold-copy-link.part"),
+                                            QStringLiteral("~fernhold-copy-notes.txt")}));
 }
 
 TEST_F(FolderCleanup, OnlyWorksWhileActiveAndNotEnding)
