@@ -4,6 +4,8 @@
 #include "ftp_target.h"
 #include "job_settings.h"
 
+#include <QDateTime>
+
 namespace fernhold {
 
 namespace {
@@ -19,6 +21,16 @@ QString withSlash(QString path)
 // Deeper than any real tree; a server that invents folders without end
 // cannot keep the walk going forever.
 constexpr qsizetype kMaxRelativePath = 16384;
+
+// An upload that never became a version: its process was killed or the line
+// dropped. Only when the server gives its time and that is a day old, so an
+// upload still running from another machine is left alone; a server's local
+// time stays within that day.
+bool isStaleUploadLeftover(const FtpEntry& entry)
+{
+    return entry.attributes == kFtpFile && IsFtpTemporaryName(entry.name) && entry.modified &&
+           *entry.modified < QDateTime::currentDateTimeUtc().addDays(-1);
+}
 
 } // namespace
 
@@ -92,8 +104,15 @@ void FtpVersionWalk::cleanNextFolder()
     const QString folder = withSlash(m_root + relative);
     if (FtpEnter(*m_session, folder) == 1) {
         if (const std::optional<QList<FtpEntry>> listing = FtpList(*m_session)) {
+            // Plain mode names a file by its full path, UTF-8 mode by its
+            // name in the folder just entered; both reach the same file.
+            const bool plain = m_mode == FtpNameMode::Plain;
             std::vector<TargetFile> files;
             for (const FtpEntry& entry : *listing) {
+                if (isStaleUploadLeftover(entry)) {
+                    (void)FtpDelete(*m_session, plain ? folder + entry.name : entry.name);
+                    continue;
+                }
                 if (entry.attributes == kFtpFolder) {
                     if (relative.size() + entry.name.size() >= kMaxRelativePath) {
                         continue;
@@ -103,9 +122,6 @@ void FtpVersionWalk::cleanNextFolder()
                     files.push_back({entry.name, entry.size});
                 }
             }
-            // Plain mode names a file by its full path, UTF-8 mode by its
-            // name in the folder just entered; both reach the same file.
-            const bool plain = m_mode == FtpNameMode::Plain;
             m_count += CleanFolderVersions(files, m_rules, m_stop, [&](std::size_t index) {
                 const QString& name = files[index].name;
                 return FtpDelete(*m_session, plain ? folder + name : name) == 1;

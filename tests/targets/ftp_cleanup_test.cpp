@@ -6,6 +6,9 @@
 #include "text_table.h"
 #include "version_cleanup.h"
 
+#include <QDateTime>
+#include <QFile>
+
 namespace fernhold::test {
 
 namespace {
@@ -164,6 +167,27 @@ TEST_P(FtpCleanup, CleanUpStartsInTheGivenFolder)
               1);
     EXPECT_EQ(server->names("one"), QList<QByteArray>{"a@20200101~1.txt"});
     EXPECT_EQ(server->names("two"), QList<QByteArray>{});
+}
+
+TEST_P(FtpCleanup, UploadsLeftByAKilledPassGoAfterADayWithoutAWrite)
+{
+    auto server = startServer();
+    server->makeFolder("t");
+    const QList<QByteArray> names = {"~fernhold-0123456789abcdef.part",
+                                     "~fernhold-fedcba9876543210.part", "~fernhold-notes.part"};
+    for (const QByteArray& name : names) {
+        server->writeFile("t/" + name, "v");
+    }
+    // The first and the user's own file were last written two days ago.
+    const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+    for (const QByteArray& name : {names[0], names[2]}) {
+        QFile file(server->localFolder() + QStringLiteral("t/") + QString::fromUtf8(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
+    }
+    Cleaner cleaner;
+    EXPECT_EQ(cleaner.clean(ftpSettings(*server, 1, server->ftpFolder() + "t/"), 1).deleted, 0);
+    EXPECT_EQ(server->names("t"), (QList<QByteArray>{names[1], names[2]}));
 }
 
 TEST_P(FtpCleanup, NothingHappensWithoutServerOrRoot)
