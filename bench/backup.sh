@@ -15,16 +15,8 @@ set -euo pipefail
 files="${1:-2000}"
 rounds=5
 copy_rounds=11
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="$here/build/bench"
-
-mkdir -p "$build"
-if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DFERNHOLD_TESTS=OFF -DFERNHOLD_BENCH=ON &&
-    cmake --build "$build" -j 2 --target fernhold; } >"$build/bench-build.log" 2>&1; then
-    cat "$build/bench-build.log" >&2
-    exit 1
-fi
+source "$(dirname "$0")/common.sh"
+bench_build fernhold
 fernhold="$build/src/app/fernhold"
 sevenzip="$(command -v 7za)"
 
@@ -66,9 +58,6 @@ settings() {
     printf '%s\r\n' "SourceDirCount = 1" "SourceDirPfad1 = $src" "SourceDirSub1 = 1" \
         "SourceDirTarget1 = 1" >>"$home/.config/fernhold/sources.ini"
 }
-
-now_us() { echo $(($(date +%s%N) / 1000)); }
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # One Fernhold run into a fresh target; prints its time and checks its work.
 fernhold_run() {

@@ -13,25 +13,14 @@ set -euo pipefail
 
 files="${1:-200000}"
 rounds=5
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="$here/build/bench"
-
-mkdir -p "$build"
-if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DFERNHOLD_TESTS=OFF -DFERNHOLD_BENCH=ON &&
-    cmake --build "$build" -j 2 --target fernhold_scan_bench; } >"$build/bench-build.log" 2>&1; then
-    cat "$build/bench-build.log" >&2
-    exit 1
-fi
+source "$(dirname "$0")/common.sh"
+bench_build fernhold_scan_bench
 bench="$build/bench/fernhold_scan_bench"
 
 tree="$(mktemp -d "${TMPDIR:-/tmp}/fernhold-scan.XXXXXX")"
 trap 'rm -rf "$tree"' EXIT
 "$bench" make-tree "$tree" "$files"
 "$bench" check "$tree" "$files"
-
-now_us() { echo $(($(date +%s%N) / 1000)); }
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Warm the cache once for both.
 find "$tree" -type f -printf '%s %T@ %B@\n' >/dev/null

@@ -14,7 +14,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -65,19 +64,6 @@ inline QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// Every file below `folder`, as paths relative to it, sorted.
-inline QStringList filesBelow(const QString& folder)
-{
-    QStringList names;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        names.append(it.next().mid(folder.size()));
-    }
-    names.sort();
-    return names;
 }
 
 // Bytes that do not compress, so archives are as large as their files.

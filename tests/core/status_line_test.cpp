@@ -8,15 +8,28 @@
 using namespace fernhold;
 using namespace fernhold::test;
 
-TEST(StatusLine, ShowsTimeNextPassAndRepeatsTheLastText)
-{
-    FakeUserInterface ui;
-    ManualClock clock(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
-    RunState run;
-    run.LastPassStartTime = QDateTime(QDate(2024, 3, 5), QTime(14, 0, 0)).toSecsSinceEpoch();
-    StatusLine line(ui, clock, run);
-    line.setBackupCycle(15);
+namespace {
 
+// Now is 5 March 2024 14:07:09; the last pass started at 14:00, every 15 minutes.
+class StatusLineTest : public ::testing::Test
+{
+protected:
+    StatusLineTest()
+    {
+        run.LastPassStartTime = QDateTime(QDate(2024, 3, 5), QTime(14, 0, 0)).toSecsSinceEpoch();
+        line.setBackupCycle(15);
+    }
+
+    FakeUserInterface ui;
+    ManualClock clock{QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))};
+    RunState run;
+    StatusLine line{ui, clock, run};
+};
+
+} // namespace
+
+TEST_F(StatusLineTest, ShowsTimeNextPassAndRepeatsTheLastText)
+{
     line.ShowStatusLine(QStringLiteral("Backing up"));
     line.ShowStatusLine(QString(), 1);
     line.setBackupCycle(0);
@@ -29,15 +42,26 @@ TEST(StatusLine, ShowsTimeNextPassAndRepeatsTheLastText)
     EXPECT_EQ(line.lastText(), QStringLiteral("Idle"));
 }
 
-TEST(StatusLine, TheNextPassTimeFollowsEachNewPassStart)
+TEST_F(StatusLineTest, TheTimeFollowsTheClockAcrossSecondsAndDays)
 {
-    FakeUserInterface ui;
-    ManualClock clock(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
-    RunState run;
-    run.LastPassStartTime = QDateTime(QDate(2024, 3, 5), QTime(14, 0, 0)).toSecsSinceEpoch();
-    StatusLine line(ui, clock, run);
-    line.setBackupCycle(15);
+    line.setBackupCycle(0);
+    line.ShowStatusLine(QStringLiteral("a"));
+    line.ShowStatusLine(QStringLiteral("b"));
+    clock.advanceSeconds(1);
+    line.ShowStatusLine(QStringLiteral("c"));
+    clock.setNow(QDateTime(QDate(2024, 3, 6), QTime(0, 0, 0)));
+    line.ShowStatusLine(QStringLiteral("d"));
+    clock.setNow(QDateTime(QDate(2024, 3, 5), QTime(23, 59, 59)));
+    line.ShowStatusLine(QStringLiteral("e"));
+    EXPECT_EQ(ui.statusLines(), (QStringList{QStringLiteral("05.03.2024 14:07:09\r\na"),
+                                             QStringLiteral("05.03.2024 14:07:09\r\nb"),
+                                             QStringLiteral("05.03.2024 14:07:10\r\nc"),
+                                             QStringLiteral("06.03.2024 00:00:00\r\nd"),
+                                             QStringLiteral("05.03.2024 23:59:59\r\ne")}));
+}
 
+TEST_F(StatusLineTest, TheNextPassTimeFollowsEachNewPassStart)
+{
     line.ShowStatusLine(QStringLiteral("a"));
     run.LastPassStartTime = QDateTime(QDate(2024, 3, 5), QTime(14, 15, 30)).toSecsSinceEpoch();
     line.ShowStatusLine(QStringLiteral("b"));

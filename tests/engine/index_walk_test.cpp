@@ -1,3 +1,4 @@
+#include "file_rights.h"
 #include "index_test_tree.h"
 #include "source_walk.h"
 
@@ -17,43 +18,10 @@
 using namespace fernhold;
 using fernhold::test::HandedFiles;
 using fernhold::test::setWriteTime;
+using fernhold::test::WithoutFileOverride;
 using fernhold::test::writeFileAt;
 
 namespace {
-
-// Root may read every folder. For the tests of unreadable folders the current
-// thread gives up that right (the permitted set keeps it) until destruction.
-class WithoutReadOverride
-{
-public:
-    WithoutReadOverride()
-    {
-        if (::geteuid() != 0) {
-            return;
-        }
-        m_header.version = _LINUX_CAPABILITY_VERSION_3;
-        if (::syscall(SYS_capget, &m_header, m_saved) != 0) {
-            return;
-        }
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        reduced[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
-        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
-    }
-    ~WithoutReadOverride()
-    {
-        if (m_dropped) {
-            (void)::syscall(SYS_capset, &m_header, m_saved);
-        }
-    }
-    WithoutReadOverride(const WithoutReadOverride&) = delete;
-    WithoutReadOverride& operator=(const WithoutReadOverride&) = delete;
-    [[nodiscard]] bool works() const { return ::geteuid() != 0 || m_dropped; }
-
-private:
-    __user_cap_header_struct m_header{};
-    __user_cap_data_struct m_saved[2]{};
-    bool m_dropped = false;
-};
 
 // A chain of `depth` folders named "dd" below `parent`, with a file at the
 // bottom; made and removed through folder handles, since its path is longer
@@ -183,7 +151,7 @@ TEST_F(IndexWalkTest, FoldersThatCannotBeReadAreSkipped)
     ASSERT_TRUE(QFile::setPermissions(src + QStringLiteral("listonly"),
                                       QFileDevice::ReadOwner | QFileDevice::ReadUser));
     {
-        WithoutReadOverride guard;
+        WithoutFileOverride guard;
         ASSERT_TRUE(guard.works());
         const IndexScanResult result = scan();
         EXPECT_EQ(result.files, 2);

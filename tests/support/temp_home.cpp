@@ -1,6 +1,7 @@
 #include "temp_home.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
@@ -82,6 +83,18 @@ QByteArray TempHome::readFile(const QString& fullPath)
         return {};
     }
     return file.readAll();
+}
+
+QStringList filesBelow(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        names.append(it.next().mid(folder.size()));
+    }
+    names.sort();
+    return names;
 }
 
 } // namespace fernhold::test

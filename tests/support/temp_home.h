@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <map>
 #include <string>
@@ -36,5 +37,8 @@ private:
     std::map<std::string, QByteArray> m_saved;
     std::map<std::string, bool> m_wasSet;
 };
+
+// Every file below `folder`, as paths relative to it, sorted.
+[[nodiscard]] QStringList filesBelow(const QString& folder);
 
 } // namespace fernhold::test
