@@ -59,7 +59,7 @@ void waitWithEvents(int milliseconds)
 Application::Application(Options options)
     : m_options(options), m_paths(ResolveAppPaths()), m_store(m_paths.folders.appData, m_ui),
       m_recorder(m_paths.registryPath), m_statusLine(m_ui, m_clock, m_run),
-      m_log(m_paths.folders, m_clock),
+      m_log(m_paths.folders, m_clock), m_state(m_paths.folders.appData + Text("State_FileName")),
       m_instanceLock(m_paths.folders.runtimeDir, Text("Program_Name")),
       m_presenceLock(m_paths.folders.runtimeDir, Text("MutexProgName"))
 {
@@ -131,20 +131,25 @@ std::optional<int> Application::startUp()
     }
 
     m_store.LoadSettings(m_settings);
+    m_settingsTrusted = !m_store.settingsDamaged() && !m_store.listDamaged();
     m_statusLine.setBackupCycle(m_settings.BackupCycle);
 
     m_log.ReadLogFile();
     m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00157"));
+    if (m_store.settingsDamaged()) {
+        m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00432") + u' ' + m_store.settingsPath() +
+                         QStringLiteral(".damaged"));
+    }
+    if (m_store.listDamaged()) {
+        m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00437") + u' ' + m_store.listPath() +
+                         QStringLiteral(".damaged"));
+    }
     if (m_settings.LogfileActive == 1) {
         m_times.LastLogFlush = m_clock.nowSeconds();
         (void)m_log.WriteLogFile(m_settings);
     }
 
-    if (m_settings.WorkModeExtended >= 1) {
-        (void)ReadFileTimeTable(m_index, fileTimePath());
-    } else {
-        QFile::remove(fileTimePath());
-    }
+    readTables();
 
     m_run.Status = m_settings.ProgrammStatus;
     m_recorder.RecordStatus(m_run.Status.load());
@@ -154,7 +159,10 @@ std::optional<int> Application::startUp()
     PeriodicHooks hooks;
     hooks.startIndexScan = [this] { return startIndexScan(); };
     hooks.startBackupPass = [this] { return startBackupPass(); };
-    hooks.emptySourceIndex = [this] { m_index.EmptyIndex(); };
+    hooks.emptySourceIndex = [this] {
+        m_index.EmptyIndex();
+        requestFullSave();
+    };
     hooks.archiverUsable = [this] { return archiverUsable(); };
     hooks.archiverMissing = [this] { archiverMissing(); };
     hooks.remoteRequested = [this](const QString& name) {
@@ -169,6 +177,43 @@ std::optional<int> Application::startUp()
         (void)startIndexScan();
     }
     return std::nullopt;
+}
+
+void Application::readTables()
+{
+    // The table is kept in every work mode: a source that cannot be read now
+    // is compared with it when it is back, and a single run from a timer
+    // compares with its last run.
+    bool damaged = false;
+    const bool tableRead = ReadFileTimeTable(m_index, fileTimePath(), damaged) == 1;
+    if (damaged) {
+        m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00433") + u' ' + fileTimePath());
+        m_ui.showMessage(Text("Program_Name"),
+                         Text("TXT00433") + QStringLiteral("\r\n") + fileTimePath(),
+                         MessageIcon::Warning);
+    }
+    const bool stateRead = m_state.load();
+    m_compareWithTable =
+        m_options.once || m_settings.WorkModeExtended >= 1 || m_state.compareAtNextStart();
+    if (!m_settingsTrusted) {
+        // Nothing of this run may count as the last good one.
+        m_state.setCompareAtNextStart(true);
+        (void)m_state.save();
+        return;
+    }
+    // Without the state file, an installation that kept a table has saved its
+    // sources before; a new one has not.
+    m_state.adoptSources(m_settings, !stateRead && tableRead && !damaged);
+    (void)m_state.save();
+}
+
+void Application::requestFullSave()
+{
+    // Kept until a pass has really been through every source.
+    m_state.requestFullSave(m_settings);
+    if (m_settingsTrusted) {
+        (void)m_state.save();
+    }
 }
 
 void Application::offerCrashReport()
@@ -224,6 +269,7 @@ void Application::runOnce()
         m_run.FullBackupRequested = 1;
         m_run.RescanRequested = 0;
         m_index.EmptyIndex();
+        requestFullSave();
         for (SourceEntry& source : m_settings.sources) {
             source.Indexed = CanListFolder(source.SourceDirPfad) ? 1 : 0;
         }
@@ -238,7 +284,10 @@ void Application::runOnce()
 
 void Application::programEnd()
 {
-    (void)m_store.SaveSettings(m_settings);
+    // Defaults must not replace settings that could not be read.
+    if (m_settingsTrusted) {
+        (void)m_store.SaveSettings(m_settings);
+    }
     WriteAutostart(m_settings, m_paths.folders.configHome, m_paths.programPath);
 
     m_run.Status = 0;
@@ -251,12 +300,10 @@ void Application::programEnd()
     const bool workerEnded = !m_slot.isBusy();
 
     m_recorder.RecordStatus(-1);
-    if (m_settings.WorkModeExtended < 1) {
-        QFile::remove(fileTimePath());
-    } else if (workerEnded) {
+    if (workerEnded) {
         // A worker still running owns the index; its table is written by the
         // next run instead of a half-updated one now.
-        (void)SaveFileTimeTable(m_index, fileTimePath(), m_clock, m_ui);
+        (void)SaveFileTimeTable(m_index, tableWritePath(), m_clock, m_ui);
     }
     m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00158"));
     if (m_settings.LogfileActive == 1) {
@@ -284,13 +331,27 @@ QString Application::fileTimePath() const
     return m_paths.folders.appData + Text("FileTime_File");
 }
 
+QString Application::tableWritePath() const
+{
+    return m_settingsTrusted ? fileTimePath() : QString();
+}
+
 int Application::startIndexScan()
 {
     auto result = std::make_shared<IndexScanResult>();
-    const IndexEnvironment env{m_index, m_run, m_statusLine, m_ui, m_clock, fileTimePath()};
+    const IndexEnvironment env{m_index,          m_run,   m_statusLine,      m_ui, m_clock,
+                               tableWritePath(), m_state, m_compareWithTable};
     return m_slot.start(
         [settings = m_settings, env, result] { *result = IndexScan(settings, env); },
-        [this, result] { ApplyIndexedSources(m_settings, result->indexed); },
+        [this, result] {
+            ApplyIndexedSources(m_settings, result->indexed);
+            // The comparison asked for by a run that could not
+            // read its settings has been made.
+            if (m_settingsTrusted && m_state.compareAtNextStart()) {
+                m_state.setCompareAtNextStart(false);
+                (void)m_state.save();
+            }
+        },
         m_settings.ProcessPriorityLower == 1);
 }
 
@@ -303,10 +364,10 @@ int Application::startBackupPass()
             const RunState& run = m_run;
             const Archiver archiver(m_archiver.program, m_paths.folders.temp,
                                     [&run] { return PassMustStop(run); });
-            BackupServices services{*settings,       m_run,      m_clock,    m_ui,
-                                    m_statusLine,    m_recorder, m_log,      m_index,
-                                    m_paths.folders, archiver,   *m_targets, m_times,
-                                    fileTimePath()};
+            BackupServices services{*settings,        m_run,      m_clock,    m_ui,
+                                    m_statusLine,     m_recorder, m_log,      m_index,
+                                    m_paths.folders,  archiver,   *m_targets, m_times,
+                                    tableWritePath(), m_state};
             *result = BackupPass(*settings, services);
         },
         [this, result] {
@@ -315,7 +376,9 @@ int Application::startBackupPass()
             ApplyIndexedSources(m_settings, result->indexed);
             if (result->fullBackupStarted) {
                 m_settings.InitialFullBackupLastStarted = *result->fullBackupStarted;
-                (void)m_store.SaveSettings(m_settings);
+                if (m_settingsTrusted) {
+                    (void)m_store.SaveSettings(m_settings);
+                }
             }
         },
         m_settings.ProcessPriorityLower == 1);

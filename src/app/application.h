@@ -3,6 +3,7 @@
 #include "app_paths.h"
 #include "archiver_program.h"
 #include "backup_context.h"
+#include "backup_state.h"
 #include "clock.h"
 #include "headless_ui.h"
 #include "job_settings.h"
@@ -54,6 +55,11 @@ private:
     void runOnce();
     void programEnd();
     [[nodiscard]] QString fileTimePath() const;
+    // Where this run writes the file-time table: "" when the settings could
+    // not be read, so the last good run's table stays for the next start.
+    [[nodiscard]] QString tableWritePath() const;
+    void readTables();
+    void requestFullSave();
 
     [[nodiscard]] int startIndexScan();
     [[nodiscard]] int startBackupPass();
@@ -73,6 +79,9 @@ private:
     WorkerSlot m_slot;
     LogBook m_log;
     SourceIndex m_index;
+    BackupState m_state;
+    bool m_settingsTrusted = true; // both settings files could be read
+    bool m_compareWithTable = false;
     ArchiverProgram m_archiver;
     EngineTimes m_times;
     std::unique_ptr<TargetServices> m_targets;

@@ -407,11 +407,11 @@ int restoreFolder(const QStringList& arguments)
     }
     const Archiver archiver(session.archiverProgram.program, session.paths.folders.temp,
                             stopRequested);
-    // In extended mode the file-time table is what the next start compares
-    // with; without an instance it is ours to update (the lock keeps one
-    // from starting meanwhile).
+    // The file-time table is what the next start compares with; without an
+    // instance it is ours to update (the lock keeps one from starting
+    // meanwhile).
     RegisterRestored registerRestored;
-    if (!instanceRuns && session.settings.WorkModeExtended >= 1) {
+    if (!instanceRuns) {
         const QString table = session.paths.folders.appData + Text("FileTime_File");
         registerRestored = [&session, table](const QStringList& files) {
             const int added = RegisterInFileTimeTable(table, files);

@@ -1,6 +1,7 @@
 #include "settings_commands.h"
 
 #include "app_paths.h"
+#include "backup_state.h"
 #include "clock.h"
 #include "exclusion_lists.h"
 #include "headless_ui.h"
@@ -28,7 +29,7 @@ int usage(const QString& problem)
     PrintError(
         QStringLiteral("usage: fernhold config list | get KEY | set KEY VALUE | set KEY --stdin\n"
                        "       fernhold source list | add DIR [--targets 1,3] [--filter TEXT]"
-                       " [--no-subfolders] | remove N"));
+                       " [--no-subfolders] [--changes-only] | remove N"));
     return kUsageError;
 }
 
@@ -108,6 +109,10 @@ int configSet(const QString& key, const QString& value)
         PrintError(QStringLiteral("fernhold: ") + result.error);
         return kUsageError;
     }
+    if (key.compare(QStringLiteral("BackupKeepLatest"), Qt::CaseInsensitive) == 0 &&
+        s.settings.BackupKeepLatest == 0) {
+        PrintError(QStringLiteral("fernhold: ") + Text(QStringLiteral("TXT00434")));
+    }
     return s.save() == 1 ? 0 : 1;
 }
 
@@ -163,9 +168,12 @@ int sourceAdd(const QStringList& args)
     QString targets = QStringLiteral("1");
     QString filter;
     bool subfolders = true;
+    bool changesOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QStringLiteral("--targets") && i + 1 < args.size()) {
+        if (a == QStringLiteral("--changes-only")) {
+            changesOnly = true;
+        } else if (a == QStringLiteral("--targets") && i + 1 < args.size()) {
             if (!parseTargets(args[++i], targets)) {
                 return usage(
                     QStringLiteral("--targets takes target numbers 1 to 9 joined by \",\""));
@@ -205,9 +213,24 @@ int sourceAdd(const QStringList& args)
         s.ui.showMessage(Text(QStringLiteral("TXT00013")), Text(QStringLiteral("TXT00084")),
                          MessageIcon::Information);
     }
+    // What the new source owes its targets: its present files, unless only
+    // later changes are wanted. An installation from before the state file
+    // existed has saved its other sources already.
+    BackupState state(s.paths.folders.appData + Text(QStringLiteral("State_FileName")));
+    if (!state.load()) {
+        state.adoptSources(s.settings, QFileInfo::exists(s.paths.folders.appData +
+                                                         Text(QStringLiteral("FileTime_File"))));
+    }
+    if (changesOnly) {
+        state.markChangesOnly(entry);
+    }
     s.settings.sources.append(entry);
     sortByFolder(s.settings);
-    return s.save() == 1 ? 0 : 1;
+    if (s.save() != 1 || state.save() != 1) {
+        return 1;
+    }
+    PrintOut(Text(changesOnly ? QStringLiteral("TXT00436") : QStringLiteral("TXT00435")));
+    return 0;
 }
 
 int sourceRemove(const QString& number)

@@ -54,7 +54,7 @@ struct JobSettings
     int BackupCycle = 15;
     int BackupCopies = 100;
     int BackupDays = 14;
-    std::int8_t BackupKeepLatest = 0;
+    std::int8_t BackupKeepLatest = 1; // the newest version of a file is kept whatever its age
     int BackupSize = 10;
     std::int8_t BackupUnit = 1;
     std::int8_t CompressData = 1;

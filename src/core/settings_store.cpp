@@ -19,21 +19,75 @@ namespace {
 // Far more than any real settings file; a larger file is read only this far.
 constexpr qint64 kMaxSettingsFileBytes = 64 * 1024 * 1024;
 
-// The file's entries, or no value when it can be neither read nor created.
-std::optional<KeyValueFile> openOrCreate(const QString& path)
+struct OpenedFile
+{
+    KeyValueFile entries;
+    bool existed = false;
+};
+
+// The file's entries (none for a missing file, which SaveSettings creates), or
+// no value when it is there but cannot be read.
+std::optional<OpenedFile> openSettingsFile(const QString& path)
 {
     if (const auto bytes = ReadFileCapped(path, kMaxSettingsFileBytes)) {
-        return KeyValueFile::parse(*bytes);
+        return OpenedFile{KeyValueFile::parse(*bytes), true};
     }
     if (QFileInfo::exists(path)) {
         return std::nullopt; // a folder, or a file we may not read
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        return std::nullopt;
+    return OpenedFile{};
+}
+
+// True when any key of the file is one Fernhold writes.
+bool holdsKnownKey(const KeyValueFile& file, const QStringList& known)
+{
+    for (const QString& key : file.keys()) {
+        for (const QString& name : known) {
+            if (key.startsWith(name, Qt::CaseInsensitive)) {
+                return true;
+            }
+        }
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return KeyValueFile();
+    return false;
+}
+
+QStringList settingsKeyNames()
+{
+    QStringList names;
+    for (const auto& field : JobFieldsBeforeTargets()) {
+        names << QString::fromLatin1(field.key);
+    }
+    for (const auto& field : TargetFields()) {
+        names << QString::fromLatin1(field.key);
+    }
+    for (const auto& field : JobFieldsAfterTargets()) {
+        names << QString::fromLatin1(field.key);
+    }
+    return names;
+}
+
+QStringList listKeyNames()
+{
+    QStringList names{QStringLiteral("SourceDirCount")};
+    for (const auto& field : SourceFields()) {
+        names << QString::fromLatin1(field.key);
+    }
+    return names;
+}
+
+// A file that is there but holds nothing Fernhold wrote (empty, binary, a
+// byte-order mark alone) is damaged. It is kept as `path`.damaged for the user.
+bool damaged(const OpenedFile& file, const QString& path, const QStringList& known)
+{
+    if (!file.existed || holdsKnownKey(file.entries, known)) {
+        return false;
+    }
+    const QString copy = path + QStringLiteral(".damaged");
+    QFile::remove(copy);
+    if (QFile::copy(path, copy)) {
+        QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    return true;
 }
 
 QString cipherKey(Protection protection)
@@ -146,12 +200,22 @@ void SettingsStore::LoadSettings(JobSettings& settings)
     loaded.CurrentPage = settings.CurrentPage;
     const QString title = Text(QStringLiteral("Program_Name"));
 
-    if (const auto file = openOrCreate(settingsPath())) {
-        readFields(*file, JobFieldsBeforeTargets(), loaded, 0);
-        for (int t = 1; t <= kTargetCount; ++t) {
-            readFields(*file, TargetFields(), loaded.target(t), t);
+    m_settingsDamaged = false;
+    m_listDamaged = false;
+    if (const auto opened = openSettingsFile(settingsPath())) {
+        const KeyValueFile& file = opened->entries;
+        if (damaged(*opened, settingsPath(), settingsKeyNames())) {
+            m_settingsDamaged = true;
+            m_ui.showMessage(title,
+                             Text(QStringLiteral("TXT00432")) + QStringLiteral("\r\n") +
+                                 settingsPath() + QStringLiteral(".damaged"),
+                             MessageIcon::Warning);
         }
-        readFields(*file, JobFieldsAfterTargets(), loaded, 0);
+        readFields(file, JobFieldsBeforeTargets(), loaded, 0);
+        for (int t = 1; t <= kTargetCount; ++t) {
+            readFields(file, TargetFields(), loaded.target(t), t);
+        }
+        readFields(file, JobFieldsAfterTargets(), loaded, 0);
         unprotectFields(JobFieldsBeforeTargets(), loaded);
         for (int t = 1; t <= kTargetCount; ++t) {
             unprotectFields(TargetFields(), loaded.target(t));
@@ -161,16 +225,24 @@ void SettingsStore::LoadSettings(JobSettings& settings)
                          MessageIcon::Warning);
     }
 
-    if (const auto file = openOrCreate(listPath())) {
+    if (const auto opened = openSettingsFile(listPath())) {
+        const KeyValueFile& file = opened->entries;
+        if (damaged(*opened, listPath(), listKeyNames())) {
+            m_listDamaged = true;
+            m_ui.showMessage(title,
+                             Text(QStringLiteral("TXT00437")) + QStringLiteral("\r\n") +
+                                 listPath() + QStringLiteral(".damaged"),
+                             MessageIcon::Warning);
+        }
         const int declared =
-            LenientInt(file->value(QStringLiteral("SourceDirCount")).value_or(QString()));
-        const int count = std::clamp(declared, 0, highestSourceNumber(*file));
+            LenientInt(file.value(QStringLiteral("SourceDirCount")).value_or(QString()));
+        const int count = std::clamp(declared, 0, highestSourceNumber(file));
         loaded.sources.reserve(count);
         for (int i = 1; i <= count; ++i) {
             SourceEntry entry;
             for (const auto& field : SourceFields()) {
                 const QString key = QString::fromLatin1(field.key) + QString::number(i);
-                if (const auto value = file->value(key)) {
+                if (const auto value = file.value(key)) {
                     SetFieldFromText(entry, field, *value, false);
                 }
             }

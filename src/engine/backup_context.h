@@ -8,6 +8,7 @@
 namespace fernhold {
 
 class Archiver;
+class BackupState;
 class Clock;
 class LogBook;
 class RemoteTargets;
@@ -21,8 +22,7 @@ struct RunState;
 // Times that outlive a pass; owned by the application.
 struct EngineTimes
 {
-    std::atomic<qint64> LastLogFlush{0};    // seconds since 1970 of the last log-file write
-    std::atomic<qint64> LastCleanupTime{0}; // monotonic ms of the last automatic clean-up
+    std::atomic<qint64> LastLogFlush{0}; // seconds since 1970 of the last log-file write
 };
 
 // Everything a pass works with. The settings are the worker's own copy.
@@ -40,7 +40,8 @@ struct BackupServices
     const Archiver& archiver;
     RemoteTargets& remote;
     EngineTimes& times;
-    QString fileTimeTablePath; // where the file-time table is written in extended mode
+    QString fileTimeTablePath; // where the file-time table is written; "" writes none
+    BackupState& state;        // what sources owe their targets, clean-up times
 };
 
 } // namespace fernhold

@@ -1,6 +1,7 @@
 #include "backup_pass.h"
 
 #include "backup_context.h"
+#include "backup_state.h"
 #include "clock.h"
 #include "exclusion_rules.h"
 #include "file_time_table.h"
@@ -31,7 +32,8 @@ public:
     Pass(JobSettings& settings, BackupServices& services)
         : m_settings(settings),
           m_s(services), m_env{services.index, services.run,   services.statusLine,
-                               services.ui,    services.clock, services.fileTimeTablePath}
+                               services.ui,    services.clock, services.fileTimeTablePath,
+                               services.state}
     {}
 
     BackupPassResult run();
@@ -43,6 +45,8 @@ private:
     [[nodiscard]] bool folderTargetReachable(int t) const;
     void waitForTargets();
     void walkSources();
+    void walkSource(const SourceEntry& source, const BackupWalk& walk,
+                    const BackupFileFunction& backupFile);
     void cleanUpWhenDue();
     void summary(bool full);
     // Sleeps, but wakes for a stop.
@@ -139,7 +143,7 @@ void Pass::walkSources()
                           SizeLimitBytes(m_settings.BackupSize, m_settings.BackupUnit),
                           targetRoots};
     if (m_settings.MonitorWithRemaining == 1) {
-        PreCountSources(m_settings, walk, m_pass);
+        PreCountSources(m_settings, walk, m_s.state, m_pass);
     }
     m_pass.PassStartTime = m_s.clock.nowSeconds();
     m_pass.ShownRemaining = 0;
@@ -166,26 +170,72 @@ void Pass::walkSources()
             FirstReadyTarget(source.SourceDirTarget, m_pass.TargetReady) == 0) {
             continue;
         }
-        log(kTabs + Text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
-            QStringLiteral("] ") + source.SourceDirPfad);
-        (void)BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter,
-                           source.SourceDirPfad, source.SourceDirTarget, backupFile);
+        walkSource(source, walk, backupFile);
     }
     m_result.newFiles = m_s.index.MergeWorking();
 }
 
+void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
+                      const BackupFileFunction& backupFile)
+{
+    log(kTabs + Text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
+        QStringLiteral("] ") + source.SourceDirPfad);
+    // Targets that have not had every file of this source yet (a new source, a
+    // new target, a full backup cut short) get the unchanged files too.
+    const QString owed = ReadyTargets(m_s.state.owedTargets(source), m_pass.TargetReady);
+    if (!owed.isEmpty()) {
+        log(kTabs + Text("TXT00430") + QStringLiteral(":  [") + owed + QStringLiteral("] ") +
+            source.SourceDirPfad);
+    }
+    const int complete =
+        BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter, source.SourceDirPfad,
+                     source.SourceDirTarget, backupFile, owed);
+    if (complete == 1) {
+        // Every file was handed to every ready target; those that failed are
+        // not in the index and are tried again by the next pass.
+        const QString ready = ReadyTargets(source.SourceDirTarget, m_pass.TargetReady);
+        if (!owed.isEmpty() || !m_s.state.owedTargets(source).isEmpty()) {
+            m_s.state.markSaved(source, ready);
+            if (!m_s.fileTimeTablePath.isEmpty()) {
+                (void)m_s.state.save();
+            }
+        }
+        if (!owed.isEmpty()) {
+            log(kTabs + Text("TXT00431") + QStringLiteral(":  [") + owed + QStringLiteral("] ") +
+                source.SourceDirPfad);
+        }
+    }
+}
+
 void Pass::cleanUpWhenDue()
 {
-    const qint64 now = m_s.clock.monotonicMs();
-    if (m_settings.NoAutomaticCleaning != 0 ||
-        m_s.times.LastCleanupTime.load() >=
-            now - static_cast<qint64>(m_settings.MaxCleanUpEachMinutes) * 60000) {
+    if (m_settings.NoAutomaticCleaning != 0) {
+        return;
+    }
+    // The time of the last clean-up is kept per target across runs, so a
+    // program started for one pass at a time cleans up too. A time in the
+    // future means the clock was set back: the clean-up is due.
+    const qint64 now = m_s.clock.nowSeconds();
+    const qint64 interval = static_cast<qint64>(m_settings.MaxCleanUpEachMinutes) * 60;
+    const auto due = [&](int t) {
+        const qint64 last = m_s.state.lastCleanup(t);
+        return last <= 0 || last > now || now - last >= interval;
+    };
+    bool any = false;
+    for (int t = 1; t <= kTargetCount && !any; ++t) {
+        const QString& type = m_settings.target(t).TargetType;
+        any = due(t) && (type == QStringLiteral("WIN") || type == QStringLiteral("FTP"));
+    }
+    if (!any) {
         return;
     }
     log(kTabs + Text("TXT00155") + u' ' + m_readyText);
     status(Text("TXT00076"));
     for (int t = 1; t <= kTargetCount; ++t) {
         const TargetEntry& target = m_settings.target(t);
+        if (!due(t)) {
+            continue;
+        }
         bool usable = false;
         if (target.TargetType == QStringLiteral("WIN")) {
             usable = folderTargetReachable(t);
@@ -196,7 +246,10 @@ void Pass::cleanUpWhenDue()
             const QString path =
                 target.TargetType == QStringLiteral("WIN") ? target.TargetDir : QString();
             if (m_s.remote.CleanTargetVersions(m_settings, t, path) == 1) {
-                m_s.times.LastCleanupTime = m_s.clock.monotonicMs();
+                m_s.state.setLastCleanup(t, m_s.clock.nowSeconds());
+                if (!m_s.fileTimeTablePath.isEmpty()) {
+                    (void)m_s.state.save();
+                }
             }
         }
     }
@@ -250,9 +303,7 @@ BackupPassResult Pass::run()
     if (m_result.readyTargets > 0) {
         walkSources();
     }
-    if (m_settings.WorkModeExtended >= 1) {
-        (void)SaveFileTimeTable(m_s.index, m_s.fileTimeTablePath, m_s.clock, m_s.ui);
-    }
+    (void)SaveFileTimeTable(m_s.index, m_s.fileTimeTablePath, m_s.clock, m_s.ui);
     cleanUpWhenDue();
     summary(full);
     if (m_settings.LogfileActive >= 1) {

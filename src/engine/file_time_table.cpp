@@ -10,7 +10,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <array>
-#include <limits>
+#include <iterator>
+#include <optional>
 #include <vector>
 
 namespace fernhold {
@@ -20,16 +21,17 @@ namespace {
 constexpr qsizetype kLineBytes = kFileRecordTextLength + 2;
 constexpr qsizetype kChunkRecords = 4096;
 
-// The declared count: the leading decimal digits of the first line, else 0.
-qint64 leadingNumber(QByteArrayView line)
+// The declared count: a line of decimal digits only; no value for anything
+// else (a sign, junk, a number too large to be real).
+std::optional<qint64> plainNumber(QByteArrayView line)
 {
+    if (line.isEmpty() || line.size() > 15) {
+        return std::nullopt;
+    }
     qint64 value = 0;
     for (const char c : line) {
         if (c < '0' || c > '9') {
-            break;
-        }
-        if (value > (std::numeric_limits<qint64>::max() - 9) / 10) {
-            return std::numeric_limits<qint64>::max();
+            return std::nullopt;
         }
         value = value * 10 + (c - '0');
     }
@@ -80,12 +82,24 @@ int WriteFileTimeTable(const SourceIndex& index, const QString& path)
         return 0;
     }
     const auto records = index.IndexedRecords();
-    QByteArray chunk = QByteArray::number(static_cast<qint64>(records.size())) + "\r\n";
+    // While a source could not be read, the states of the last run stay in the
+    // table beside today's, so its changes can still be told when it is back.
+    const auto carried =
+        index.CarriesReference() ? index.ReferenceRecords() : std::span<const FileRecord>();
+    std::vector<FileRecord> merged;
+    if (!carried.empty()) {
+        merged.reserve(records.size() + carried.size());
+        std::set_union(records.begin(), records.end(), carried.begin(), carried.end(),
+                       std::back_inserter(merged));
+    }
+    const std::span<const FileRecord> all =
+        carried.empty() ? records : std::span<const FileRecord>(merged.data(), merged.size());
+    QByteArray chunk = QByteArray::number(static_cast<qint64>(all.size())) + "\r\n";
     chunk.reserve(kChunkRecords * kLineBytes);
-    for (std::size_t i = 0; i < records.size(); ++i) {
+    for (std::size_t i = 0; i < all.size(); ++i) {
         const qsizetype at = chunk.size();
         chunk.resize(at + kLineBytes);
-        WriteFileRecordText(records[i], chunk.data() + at);
+        WriteFileRecordText(all[i], chunk.data() + at);
         chunk[at + kFileRecordTextLength] = '\r';
         chunk[at + kFileRecordTextLength + 1] = '\n';
         if (chunk.size() >= kChunkRecords * kLineBytes) {
@@ -107,6 +121,9 @@ int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& cloc
                       UserInterface& ui)
 {
     index.setLastIndexSave(clock.nowSeconds());
+    if (path.isEmpty()) {
+        return 1; // a run that must leave the table of the last good run alone
+    }
     if (WriteFileTimeTable(index, path) == 1) {
         return 1;
     }
@@ -118,6 +135,13 @@ int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& cloc
 
 int ReadFileTimeTable(SourceIndex& index, const QString& path)
 {
+    bool damaged = false;
+    return ReadFileTimeTable(index, path, damaged);
+}
+
+int ReadFileTimeTable(SourceIndex& index, const QString& path, bool& damaged)
+{
+    damaged = false;
     // Only a regular file: opening a FIFO put there would block the start-up.
     if (!QFileInfo(path).isFile()) {
         return 0;
@@ -129,20 +153,32 @@ int ReadFileTimeTable(SourceIndex& index, const QString& path)
     std::array<char, 128> buffer{};
     QByteArrayView line;
     bool whole = false;
-    qint64 declared = 0;
+    std::optional<qint64> declared;
     if (readLine(file, buffer, line, whole) && whole) {
-        declared = leadingNumber(line);
+        declared = plainNumber(line);
     }
+    damaged = !declared.has_value();
+    // Every line that holds a record is kept, also beyond a damaged count:
+    // what can be read still tells unchanged files from changed ones.
     std::vector<FileRecord> records;
-    for (qint64 n = 0; n < declared && readLine(file, buffer, line, whole); ++n) {
-        if (!whole) {
-            continue;
-        }
-        if (const auto record = ParseFileRecord(line)) {
+    qint64 lines = 0;
+    while (readLine(file, buffer, line, whole)) {
+        ++lines;
+        const bool counted = declared && lines <= *declared;
+        const auto record = whole ? ParseFileRecord(line) : std::nullopt;
+        if (record) {
             records.push_back(*record);
+            damaged = damaged || !counted;
+        } else if (counted || !line.trimmed().isEmpty()) {
+            damaged = true;
         }
     }
-    index.SetReference(std::move(records), declared > 0);
+    if (declared && lines < *declared) {
+        damaged = true;
+    }
+    // A table that was there is a reference even when it lists no file: the
+    // last run knew of none, so every file found now is new to it.
+    index.SetReference(std::move(records), true);
     return 1;
 }
 

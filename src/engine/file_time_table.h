@@ -14,19 +14,26 @@ class UserInterface;
 // line, every line ending in CR LF, ASCII only.
 
 // Writes the table through a temporary file and a rename, mode 0600. Gives 1
-// on success. Entries not yet merged are not written.
+// on success. Entries not yet merged are not written; while the index carries
+// its reference (a source could not be read), the reference's entries are
+// written too.
 [[nodiscard]] int WriteFileTimeTable(const SourceIndex& index, const QString& path);
 
 // Writes the table, remembers the time in the index (LastIndexSave) and, when
-// it cannot be written, says so in a message box. Gives 1 on success.
+// it cannot be written, says so in a message box. Gives 1 on success. An empty
+// `path` writes nothing (a run that must not replace the last good table).
 int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& clock,
                       UserInterface& ui);
 
-// Reads a table into the reference index of `index`. Reads at most as many
-// lines as the first line declares and the file holds; damaged lines are left
-// out (they could never match). Memory stays bounded by the file's length
-// whatever the first line says. A file that cannot be opened leaves the
-// reference as it was; gives 1 when the file was read.
+// Reads a table into the reference index of `index`: every line that holds a
+// record; damaged lines are left out (they could never match). Memory stays
+// bounded by the file's length whatever the first line says. A table that was
+// read is a reference even when it is empty or damaged, so files it does not
+// list count as changed. `damaged` tells whether anything besides a count and
+// that many records was found (a bad count, junk, missing or extra lines). A
+// file that cannot be opened leaves the reference as it was; gives 1 when the
+// file was read.
+int ReadFileTimeTable(SourceIndex& index, const QString& path, bool& damaged);
 int ReadFileTimeTable(SourceIndex& index, const QString& path);
 
 } // namespace fernhold

@@ -1,5 +1,6 @@
 #include "index_scan.h"
 
+#include "backup_state.h"
 #include "file_time_table.h"
 #include "index_walks.h"
 #include "job_settings.h"
@@ -19,6 +20,34 @@ IndexedSource indexedSource(const JobSettings& settings, int number)
     return {number, entry.SourceDirPfad, entry.SourceDirSub};
 }
 
+// Indexes one source; gives true when its whole tree was read. With `compare`
+// a source whose states are in the table keeps only the unchanged ones.
+bool indexSource(const IndexEnvironment& env, const FolderIdSet& targetRoots,
+                 const SourceEntry& entry, bool compare, bool takeAsReference, IndexCounts& counts)
+{
+    const bool referenced = compare && env.state.known(entry);
+    const IndexWalk walk{env.index, env.run, referenced ? 1 : 0, targetRoots};
+    if (IndexFolder(walk, entry.SourceDirPfad, entry.SourceDirSub == 1, takeAsReference, counts) !=
+        1) {
+        return false;
+    }
+    env.state.markKnown(entry);
+    return true;
+}
+
+bool anyUnindexed(const JobSettings& settings, const std::vector<IndexedSource>& indexed)
+{
+    return static_cast<int>(indexed.size()) < settings.SourceDirCount();
+}
+
+void saveTables(const IndexEnvironment& env)
+{
+    (void)SaveFileTimeTable(env.index, env.fileTimePath, env.clock, env.ui);
+    if (!env.fileTimePath.isEmpty()) {
+        (void)env.state.save();
+    }
+}
+
 } // namespace
 
 IndexScanResult IndexScan(const JobSettings& settings, const IndexEnvironment& env)
@@ -28,7 +57,6 @@ IndexScanResult IndexScan(const JobSettings& settings, const IndexEnvironment& e
 
     IndexScanResult result;
     const FolderIdSet targetRoots = TargetRootFolders(settings);
-    const IndexWalk walk{env.index, env.run, settings.WorkModeExtended, targetRoots};
     const bool takeAsReference = env.run.TakeIndexAsReference.load() >= 1;
     IndexCounts counts;
     for (int i = 1; i <= settings.SourceDirCount(); ++i) {
@@ -36,9 +64,8 @@ IndexScanResult IndexScan(const JobSettings& settings, const IndexEnvironment& e
             break;
         }
         const SourceEntry& entry = settings.sources.at(i - 1);
-        if (CanListFolder(entry.SourceDirPfad)) {
-            (void)IndexFolder(walk, entry.SourceDirPfad, entry.SourceDirSub == 1, takeAsReference,
-                              counts);
+        if (CanListFolder(entry.SourceDirPfad) &&
+            indexSource(env, targetRoots, entry, env.compareWithTable, takeAsReference, counts)) {
             result.indexed.push_back(indexedSource(settings, i));
         }
     }
@@ -49,9 +76,8 @@ IndexScanResult IndexScan(const JobSettings& settings, const IndexEnvironment& e
         env.run.TakeIndexAsReference = 0;
         env.index.TakeIndexAsReference();
     }
-    if (settings.WorkModeExtended >= 1) {
-        (void)SaveFileTimeTable(env.index, env.fileTimePath, env.clock, env.ui);
-    }
+    env.index.setCarryReference(anyUnindexed(settings, result.indexed));
+    saveTables(env);
     result.folders = counts.folders;
     result.files = counts.files;
     env.statusLine.ShowStatusLine(
@@ -79,7 +105,6 @@ std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEn
 {
     std::vector<IndexedSource> added;
     const FolderIdSet targetRoots = TargetRootFolders(settings);
-    const IndexWalk walk{env.index, env.run, settings.WorkModeExtended, targetRoots};
     const bool takeAsReference = env.run.TakeIndexAsReference.load() >= 1;
     IndexCounts counts;
     for (int i = 1; i <= settings.SourceDirCount(); ++i) {
@@ -87,19 +112,19 @@ std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEn
             break;
         }
         SourceEntry& entry = settings.sources[i - 1];
-        if (entry.Indexed == 0 && CanListFolder(entry.SourceDirPfad)) {
-            (void)IndexFolder(walk, entry.SourceDirPfad, entry.SourceDirSub == 1, takeAsReference,
-                              counts);
+        if (entry.Indexed == 0 && CanListFolder(entry.SourceDirPfad) &&
+            indexSource(env, targetRoots, entry, true, takeAsReference, counts)) {
             entry.Indexed = 1;
             added.push_back(indexedSource(settings, i));
         }
     }
+    const bool carry = std::any_of(settings.sources.cbegin(), settings.sources.cend(),
+                                   [](const SourceEntry& e) { return e.Indexed != 1; });
+    env.index.setCarryReference(carry);
     if (!added.empty()) {
         env.index.SortIndex();
         env.index.Compact();
-        if (settings.WorkModeExtended >= 1) {
-            (void)SaveFileTimeTable(env.index, env.fileTimePath, env.clock, env.ui);
-        }
+        saveTables(env);
     }
     return added;
 }
@@ -115,7 +140,20 @@ int FirstReadyTarget(const QString& sourceDirTarget, const std::array<std::int8_
     return 0;
 }
 
-void PreCountSources(const JobSettings& settings, const BackupWalk& walk, PassState& state)
+QString ReadyTargets(const QString& targets, const std::array<std::int8_t, 10>& targetReady)
+{
+    QString ready;
+    for (int t = 1; t <= kTargetCount; ++t) {
+        const QChar digit(u'0' + t);
+        if (targetReady[static_cast<std::size_t>(t)] == 1 && targets.contains(digit)) {
+            ready += digit;
+        }
+    }
+    return ready;
+}
+
+void PreCountSources(const JobSettings& settings, const BackupWalk& walk,
+                     const BackupState& backupState, PassState& state)
 {
     state.BytesToDo = 0;
     state.BytesDone = 0;
@@ -125,8 +163,10 @@ void PreCountSources(const JobSettings& settings, const BackupWalk& walk, PassSt
         }
         if (entry.Indexed == 1 && FirstReadyTarget(entry.SourceDirTarget, state.TargetReady) > 0 &&
             CanListFolder(entry.SourceDirPfad)) {
+            const bool owesAll =
+                !ReadyTargets(backupState.owedTargets(entry), state.TargetReady).isEmpty();
             (void)CountFolder(walk, entry.SourceDirSub == 1, entry.SourceDirFilter,
-                              entry.SourceDirPfad, state.BytesToDo);
+                              entry.SourceDirPfad, state.BytesToDo, owesAll);
         }
     }
 }

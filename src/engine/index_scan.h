@@ -8,6 +8,7 @@
 
 namespace fernhold {
 
+class BackupState;
 class Clock;
 class SourceIndex;
 class StatusLine;
@@ -25,7 +26,11 @@ struct IndexEnvironment
     StatusLine& statusLine;
     UserInterface& ui;
     const Clock& clock;
-    QString fileTimePath; // application-data folder + `FileTime_File`
+    QString fileTimePath; // application-data folder + `FileTime_File`; "" writes none
+    BackupState& state;
+    // The start-up scan compares with the last run's table (extended mode, a
+    // single run from a timer); late sources always do.
+    bool compareWithTable = false;
 };
 
 // A source whose files are now in the index. The worker works on its own copy
@@ -47,8 +52,10 @@ struct IndexScanResult
 // The index scan, a job for the worker slot (start-up and rebuilds): empties
 // the index, indexes every source folder that can be listed, sorts, takes the
 // index as the new reference when `TakeIndexAsReference` is set, writes the
-// file-time table in extended mode, and reports on the status line. Stops
-// early when the program ends or a rebuild or full backup is asked for.
+// file-time table, and reports on the status line. Stops early when the
+// program ends or a rebuild or full backup is asked for. A source whose states
+// are in the table is compared with it when `compareWithTable` is set; a
+// source that could not be read keeps its states in the table.
 IndexScanResult IndexScan(const JobSettings& settings, const IndexEnvironment& env);
 
 // Sets `Indexed` on the sources a job indexed. An entry is matched by its
@@ -57,10 +64,11 @@ IndexScanResult IndexScan(const JobSettings& settings, const IndexEnvironment& e
 void ApplyIndexedSources(JobSettings& settings, const std::vector<IndexedSource>& indexed);
 
 // The backup pass's first step: indexes every source not yet indexed whose
-// folder can now be listed, so files already in it count as known. Sets
-// `Indexed` in `settings` (the worker's copy) and gives the sources for
-// ApplyIndexedSources. When any was added the index is sorted and, in extended
-// mode, the table written. Stops with the pass.
+// folder can now be listed. A source whose states are in the file-time table
+// is compared with it, so what changed while it could not be read is saved;
+// the files of any other count as known. Sets `Indexed` in `settings` (the
+// worker's copy) and gives the sources for ApplyIndexedSources. When any was
+// added the index is sorted and the table written. Stops with the pass.
 std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEnvironment& env);
 
 // State of the running backup pass, re-created for every pass; the index
@@ -81,8 +89,14 @@ struct PassState
 [[nodiscard]] int FirstReadyTarget(const QString& sourceDirTarget,
                                    const std::array<std::int8_t, 10>& targetReady);
 
+// The ready targets among `targets` (digits), as digits.
+[[nodiscard]] QString ReadyTargets(const QString& targets,
+                                   const std::array<std::int8_t, 10>& targetReady);
+
 // The pre-count: BytesToDo and BytesDone start at 0, then CountFolder adds up
-// every indexed, listable source that has a ready target. Stops with the pass.
-void PreCountSources(const JobSettings& settings, const BackupWalk& walk, PassState& state);
+// every indexed, listable source that has a ready target; a source that owes
+// a ready target every file counts every file. Stops with the pass.
+void PreCountSources(const JobSettings& settings, const BackupWalk& walk,
+                     const BackupState& backupState, PassState& state);
 
 } // namespace fernhold

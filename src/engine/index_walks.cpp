@@ -44,7 +44,11 @@ private:
 class ChangeVisitor : public WalkVisitor
 {
 public:
-    ChangeVisitor(const BackupWalk& walk, const QString& filter) : m_walk(walk), m_filter(filter) {}
+    // With `unchangedTargets` a file found in the index is handed on too, for
+    // those targets only: they still owe the source every file.
+    ChangeVisitor(const BackupWalk& walk, const QString& filter, QString unchangedTargets)
+        : m_walk(walk), m_filter(filter), m_unchangedTargets(std::move(unchangedTargets))
+    {}
 
     [[nodiscard]] bool mustStop() const override { return PassMustStop(m_walk.run); }
 
@@ -68,9 +72,11 @@ public:
     {
         std::optional<FileRecord> record;
         qint64 size = 0;
+        bool unchanged = false;
         if (state != nullptr) {
             record = MakeFileRecord(*state, name);
-            if (m_walk.index.LookupRecord(*record)) {
+            unchanged = m_walk.index.LookupRecord(*record);
+            if (unchanged && m_unchangedTargets.isEmpty()) {
                 return;
             }
             size = static_cast<qint64>(state->stx_size);
@@ -78,15 +84,16 @@ public:
         if (size > m_walk.sizeLimit) {
             return;
         }
-        changedFile(name, size, record);
+        changedFile(name, size, record, unchanged);
     }
 
 protected:
-    virtual void changedFile(QStringView name, qint64 size,
-                             const std::optional<FileRecord>& record) = 0;
+    virtual void changedFile(QStringView name, qint64 size, const std::optional<FileRecord>& record,
+                             bool unchanged) = 0;
 
     const BackupWalk& m_walk;
     const QString& m_filter;
+    const QString m_unchangedTargets;
     QString m_folderPath;
     std::optional<FolderExclusion> m_exclusion;
 };
@@ -94,16 +101,19 @@ protected:
 class CountVisitor final : public ChangeVisitor
 {
 public:
-    CountVisitor(const BackupWalk& walk, const QString& filter, qint64& bytesToDo)
-        : ChangeVisitor(walk, filter), m_bytesToDo(bytesToDo)
+    CountVisitor(const BackupWalk& walk, const QString& filter, qint64& bytesToDo,
+                 bool countUnchanged)
+        : ChangeVisitor(walk, filter, countUnchanged ? QStringLiteral("*") : QString()),
+          m_bytesToDo(bytesToDo)
     {}
 
 private:
-    void changedFile(QStringView name, qint64 size,
-                     const std::optional<FileRecord>& record) override
+    void changedFile(QStringView name, qint64 size, const std::optional<FileRecord>& record,
+                     bool unchanged) override
     {
         (void)name;
         (void)record;
+        (void)unchanged;
         m_bytesToDo += size;
     }
 
@@ -114,15 +124,17 @@ class BackupVisitor final : public ChangeVisitor
 {
 public:
     BackupVisitor(const BackupWalk& walk, const QString& filter, const QString& sourceDirTarget,
-                  const BackupFileFunction& backupFile)
-        : ChangeVisitor(walk, filter), m_target(sourceDirTarget), m_backupFile(backupFile)
+                  const QString& unchangedTargets, const BackupFileFunction& backupFile)
+        : ChangeVisitor(walk, filter, unchangedTargets), m_target(sourceDirTarget),
+          m_backupFile(backupFile)
     {}
 
 private:
-    void changedFile(QStringView name, qint64 size,
-                     const std::optional<FileRecord>& record) override
+    void changedFile(QStringView name, qint64 size, const std::optional<FileRecord>& record,
+                     bool unchanged) override
     {
-        m_backupFile(m_folderPath, name.toString(), size, record, m_target);
+        m_backupFile(m_folderPath, name.toString(), size, record,
+                     unchanged ? m_unchangedTargets : m_target);
     }
 
     const QString& m_target;
@@ -150,18 +162,18 @@ int IndexFolder(const IndexWalk& walk, const QString& folderPath, bool includeSu
 }
 
 int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
-                const QString& folderPath, qint64& bytesToDo)
+                const QString& folderPath, qint64& bytesToDo, bool countUnchanged)
 {
-    CountVisitor visitor(walk, filter, bytesToDo);
+    CountVisitor visitor(walk, filter, bytesToDo, countUnchanged);
     const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
     return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
 }
 
 int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const QString& folderPath, const QString& sourceDirTarget,
-                 const BackupFileFunction& backupFile)
+                 const BackupFileFunction& backupFile, const QString& unchangedTargets)
 {
-    BackupVisitor visitor(walk, filter, sourceDirTarget, backupFile);
+    BackupVisitor visitor(walk, filter, sourceDirTarget, unchangedTargets, backupFile);
     const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
     return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
 }

@@ -62,16 +62,18 @@ struct BackupWalk
 };
 
 // Adds to `bytesToDo` the sizes of the files the backup walk would hand on:
-// not excluded, not in the index, not over the size limit. Gives 1 when the
-// walk ran to its end.
+// not excluded, not in the index (with `countUnchanged` also those), not over
+// the size limit. Gives 1 when the walk ran to its end.
 int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
-                const QString& folderPath, qint64& bytesToDo);
+                const QString& folderPath, qint64& bytesToDo, bool countUnchanged = false);
 
 // The backup walk: hands every new or changed file that passes the exclusion
-// rules and the size limit to `backupFile`. The callback may add to the index
+// rules and the size limit to `backupFile` for `sourceDirTarget`, and, when
+// `unchangedTargets` is not empty, every unchanged one too for those targets
+// (they owe the source its first save). The callback may add to the index
 // (the walk searches only its sorted part). Gives 1 when the walk ran to its end.
 int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const QString& folderPath, const QString& sourceDirTarget,
-                 const BackupFileFunction& backupFile);
+                 const BackupFileFunction& backupFile, const QString& unchangedTargets = {});
 
 } // namespace fernhold

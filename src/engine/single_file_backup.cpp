@@ -220,7 +220,7 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     }
 
     const qint64 now = m_services.clock.nowSeconds();
-    if (s.WorkModeExtended >= 1 && now > m_services.index.LastIndexSave() + 300) {
+    if (now > m_services.index.LastIndexSave() + 300) {
         (void)SaveFileTimeTable(m_services.index, m_services.fileTimeTablePath, m_services.clock,
                                 m_services.ui);
     }

@@ -84,6 +84,11 @@ public:
     // entries. The records need not be sorted.
     void SetReference(std::vector<FileRecord> records, bool declared);
 
+    // While some source could not be indexed, the file-time table keeps the
+    // reference's entries beside the index's (they may be that source's).
+    [[nodiscard]] bool CarriesReference() const { return m_carryReference; }
+    void setCarryReference(bool carry) { m_carryReference = carry; }
+
     // Seconds since 1970 of the last save of the file-time table.
     [[nodiscard]] qint64 LastIndexSave() const { return m_lastIndexSave; }
     void setLastIndexSave(qint64 seconds) { m_lastIndexSave = seconds; }
@@ -101,6 +106,7 @@ private:
     qsizetype m_indexCount = 0;
     std::vector<FileRecord> m_reference;
     bool m_referenceDeclared = false;
+    bool m_carryReference = false;
     qint64 m_lastIndexSave = 0;
 };
 

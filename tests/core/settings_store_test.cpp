@@ -48,13 +48,15 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsStoreTest, MissingFilesAreCreatedEmptyAndGiveDefaults)
+TEST_F(SettingsStoreTest, MissingFilesGiveDefaultsAndAreWrittenOnSave)
 {
+    // Not created empty at load: an empty file there is damage to report.
     const JobSettings s = load();
-    EXPECT_TRUE(QFileInfo(store.settingsPath()).isFile());
-    EXPECT_TRUE(QFileInfo(store.listPath()).isFile());
-    EXPECT_EQ(QFileInfo(store.settingsPath()).size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(store.settingsPath()));
+    EXPECT_FALSE(QFileInfo::exists(store.listPath()));
     EXPECT_TRUE(ui.messages().empty());
+    EXPECT_FALSE(store.settingsDamaged());
+    EXPECT_FALSE(store.listDamaged());
 
     EXPECT_EQ(s.ProgrammStatus, -1);
     EXPECT_EQ(s.WaitForTargetDirCount, 12);
@@ -67,6 +69,52 @@ TEST_F(SettingsStoreTest, MissingFilesAreCreatedEmptyAndGiveDefaults)
     EXPECT_EQ(s.target(2).TargetType, QString());
     EXPECT_EQ(s.target(9).FTPServerPort, QStringLiteral("21"));
     EXPECT_EQ(s.SourceDirCount(), 0);
+    // A fresh configuration keeps the newest version of a file whatever its age.
+    EXPECT_EQ(s.BackupKeepLatest, 1);
+
+    ASSERT_EQ(store.SaveSettings(s), 1);
+    EXPECT_TRUE(QFileInfo(store.settingsPath()).isFile());
+    EXPECT_TRUE(QFileInfo(store.listPath()).isFile());
+    EXPECT_FALSE(store.settingsDamaged());
+}
+
+TEST_F(SettingsStoreTest, FilesWithoutReadableSettingsAreReportedAndKept)
+{
+    QByteArray binary(2048, '\0');
+    for (int i = 0; i < binary.size(); ++i) {
+        binary[i] = static_cast<char>((i * 151 + 7) % 256);
+    }
+    const std::vector<std::pair<const char*, QByteArray>> cases = {
+        {"empty", QByteArray()},
+        {"byte-order mark only", QByteArray("\xEF\xBB\xBF")},
+        {"binary", binary},
+        {"unknown keys only", QByteArray("\xEF\xBB\xBF\r\nColour = blue\r\n")},
+    };
+    for (const auto& [what, bytes] : cases) {
+        writePrefs(bytes);
+        writeList(bytes);
+        const std::size_t before = ui.messages().size();
+        const JobSettings s = load();
+        EXPECT_TRUE(store.settingsDamaged()) << what;
+        EXPECT_TRUE(store.listDamaged()) << what;
+        const auto messages = ui.messages();
+        ASSERT_EQ(messages.size(), before + 2) << what;
+        EXPECT_TRUE(messages[before].text.startsWith(Text(QStringLiteral("TXT00432")))) << what;
+        EXPECT_TRUE(messages[before + 1].text.startsWith(Text(QStringLiteral("TXT00437")))) << what;
+        EXPECT_EQ(TempHome::readFile(store.settingsPath() + QStringLiteral(".damaged")), bytes)
+            << what;
+        EXPECT_EQ(prefsBytes(), bytes) << what; // loading never rewrites it
+    }
+
+    // One readable key is enough, and a stored value keeps its meaning.
+    writePrefs("BackupKeepLatest = 0\r\n");
+    writeList("SourceDirCount = 0\r\n");
+    const std::size_t before = ui.messages().size();
+    const JobSettings s = load();
+    EXPECT_FALSE(store.settingsDamaged());
+    EXPECT_FALSE(store.listDamaged());
+    EXPECT_EQ(ui.messages().size(), before);
+    EXPECT_EQ(s.BackupKeepLatest, 0);
 }
 
 TEST_F(SettingsStoreTest, SaveWritesEveryKeyInOrderWithBomAndCrLf)

@@ -8,6 +8,7 @@
 #include "archiver_program.h"
 #include "backup_context.h"
 #include "backup_pass.h"
+#include "backup_state.h"
 #include "fake_user_interface.h"
 #include "file_rights.h"
 #include "folders.h"
@@ -134,9 +135,15 @@ protected:
         const RunState& run = m_run;
         const Archiver archiver(m_program.program, m_folders.temp,
                                 [&run] { return PassMustStop(run); });
-        BackupServices services{m_settings, m_run,   m_clock,    m_ui,      m_statusLine,
-                                m_recorder, m_log,   m_index,    m_folders, archiver,
-                                m_remote,   m_times, tablePath()};
+        if (m_sourcesSavedBefore) {
+            for (const SourceEntry& source : m_settings.sources) {
+                m_state.markSaved(source, QStringLiteral("123456789"));
+                m_state.markKnown(source);
+            }
+        }
+        BackupServices services{m_settings, m_run,   m_clock,     m_ui,      m_statusLine,
+                                m_recorder, m_log,   m_index,     m_folders, archiver,
+                                m_remote,   m_times, tablePath(), m_state};
         return BackupPass(m_settings, services);
     }
 
@@ -234,6 +241,9 @@ protected:
     ArchiverProgram m_program;
     FolderTargetsOnly m_remote;
     EngineTimes m_times;
+    BackupState m_state{m_folders.appData + QStringLiteral("state.ini")};
+    // The sources were saved whole by an earlier run: only changes are new.
+    bool m_sourcesSavedBefore = true;
 };
 
 } // namespace fernhold::test

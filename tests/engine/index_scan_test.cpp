@@ -66,8 +66,8 @@ TEST_F(IndexScanTest, ScanRecordsEverySourceAndReports)
     EXPECT_TRUE(lines[1].endsWith(Text(QStringLiteral("TXT00062")) + QStringLiteral(" (4 ") +
                                   Text(QStringLiteral("TXT00063")) + QStringLiteral(", 4 ") +
                                   Text(QStringLiteral("TXT00064")) + u')'));
-    // Plain mode keeps no table.
-    EXPECT_FALSE(QFile::exists(tablePath()));
+    // Plain mode keeps the table too: late sources are compared with it.
+    EXPECT_TRUE(QFile::exists(tablePath()));
 
     // The main thread marks what the job indexed, unless the entry changed meanwhile.
     settings.sources[1].SourceDirPfad += u'/';
@@ -117,7 +117,7 @@ TEST_F(IndexScanTest, FilesOverTheLimitAreNeverRecorded)
         settings, ResolveFolders(QStringLiteral("fernhold"), QStringLiteral("fernhold")));
     const FolderIdSet roots;
     const BackupWalk walk{index, rules, run, 1024, roots};
-    PreCountSources(settings, walk, state);
+    PreCountSources(settings, walk, savedState(), state);
     EXPECT_EQ(state.BytesToDo, 1024);
 
     EXPECT_EQ(pass(), QStringList{edge});
@@ -240,17 +240,17 @@ TEST_F(IndexScanTest, PreCountTakesOnlySourcesWithAReadyTarget)
     PassState state;
     state.BytesToDo = 99;
     state.TargetReady[1] = 1;
-    PreCountSources(settings, walk, state);
+    PreCountSources(settings, walk, savedState(), state);
     EXPECT_EQ(state.BytesToDo, 0);
     EXPECT_EQ(FirstReadyTarget(QStringLiteral("2,3"), state.TargetReady), 0);
 
     state.TargetReady[3] = 1;
     EXPECT_EQ(FirstReadyTarget(QStringLiteral("2,3"), state.TargetReady), 3);
-    PreCountSources(settings, walk, state);
+    PreCountSources(settings, walk, savedState(), state);
     EXPECT_EQ(state.BytesToDo, 5);
 
     settings.sources[0].Indexed = 0;
-    PreCountSources(settings, walk, state);
+    PreCountSources(settings, walk, savedState(), state);
     EXPECT_EQ(state.BytesToDo, 0);
 }
 

@@ -143,11 +143,15 @@ TEST_F(FileTimeTableTest, RoundTripInTheTextForm)
     EXPECT_EQ(referenceOf(fresh, {1, 2, 3, 9}), (std::vector{rec(1), rec(2), rec(3)}));
     EXPECT_EQ(fresh.IndexCount(), 0);
 
-    // An empty index writes a table that declares nothing.
+    // An empty index writes a table that declares nothing; it is still a
+    // reference: the last run knew no file, so every file is new to it.
     ASSERT_EQ(WriteFileTimeTable(SourceIndex(), path), 1);
     EXPECT_EQ(TempHome::readFile(path), QByteArray("0\r\n"));
-    ASSERT_EQ(ReadFileTimeTable(fresh, path), 1);
-    EXPECT_FALSE(fresh.HasReference());
+    bool damaged = true;
+    ASSERT_EQ(ReadFileTimeTable(fresh, path, damaged), 1);
+    EXPECT_TRUE(fresh.HasReference());
+    EXPECT_EQ(fresh.ReferenceCount(), 0);
+    EXPECT_FALSE(damaged);
 }
 
 TEST_F(FileTimeTableTest, DamagedTablesGiveOnlyTheGoodLines)
@@ -157,7 +161,7 @@ TEST_F(FileTimeTableTest, DamagedTablesGiveOnlyTheGoodLines)
         const char* what;
         QByteArray content;
         std::vector<FileRecord> expected;
-        bool declared;
+        bool damaged;
     };
     QByteArray binary(4096, '\0');
     for (int i = 0; i < binary.size(); ++i) {
@@ -166,7 +170,8 @@ TEST_F(FileTimeTableTest, DamagedTablesGiveOnlyTheGoodLines)
     const std::vector<Case> cases = {
         {"huge count", "2000000000\r\n" + line(1) + line(2), {rec(1), rec(2)}, true},
         {"count beyond 64 bits", "99999999999999999999999\r\n" + line(1), {rec(1)}, true},
-        {"fewer declared than present", "1\r\n" + line(1) + line(2), {rec(1)}, true},
+        {"negative count", "-5\r\n" + line(1) + line(2), {rec(1), rec(2)}, true},
+        {"more present than declared", "1\r\n" + line(1) + line(2), {rec(1), rec(2)}, true},
         {"wrong lengths",
          "4\r\n" + line(1).left(40) + "\r\n" + line(2).left(55) + "\r\n" + line(3).left(56) +
              "0\r\n" + line(4),
@@ -176,23 +181,28 @@ TEST_F(FileTimeTableTest, DamagedTablesGiveOnlyTheGoodLines)
          "3\r\n" + line(1).replace(3, 1, "G") + line(2).toLower() + line(3),
          {rec(3)},
          true},
-        {"missing final line end", "2\r\n" + line(1) + line(2).left(56), {rec(1), rec(2)}, true},
+        {"missing final line end", "2\r\n" + line(1) + line(2).left(56), {rec(1), rec(2)}, false},
         {"plain line feeds",
          "2\n" + line(1).left(56) + "\n" + line(2).left(56) + "\n",
          {rec(1), rec(2)},
-         true},
+         false},
         {"very long line", "2\r\n" + QByteArray(100000, 'A') + "\r\n" + line(2), {rec(2)}, true},
-        {"binary", binary, {}, false},
-        {"count not a number", "abc\r\n" + line(1), {}, false},
+        {"binary", binary, {}, true},
+        {"count not a number", "abc\r\n" + line(1), {rec(1)}, true},
         {"only damaged lines", "2\r\nxx\r\nyy\r\n", {}, true},
-        {"empty", "", {}, false},
+        {"junk after the records", "1\r\n" + line(1) + "junk\r\n", {rec(1)}, true},
+        {"empty", "", {}, true},
     };
+    // Whatever the damage, what was read is a reference: files it does not
+    // list count as changed, never as known.
     for (const Case& c : cases) {
         SourceIndex fresh;
-        ASSERT_EQ(ReadFileTimeTable(fresh, write(c.content)), 1) << c.what;
+        bool damaged = !c.damaged;
+        ASSERT_EQ(ReadFileTimeTable(fresh, write(c.content), damaged), 1) << c.what;
         EXPECT_EQ(referenceOf(fresh, {1, 2, 3, 4}), c.expected) << c.what;
         EXPECT_EQ(fresh.ReferenceCount(), static_cast<qsizetype>(c.expected.size())) << c.what;
-        EXPECT_EQ(fresh.HasReference(), c.declared) << c.what;
+        EXPECT_TRUE(fresh.HasReference()) << c.what;
+        EXPECT_EQ(damaged, c.damaged) << c.what;
         EXPECT_LE(fresh.MemoryBytes(), 1024) << c.what;
     }
 }

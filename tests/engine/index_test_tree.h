@@ -3,6 +3,7 @@
 // Helpers for the source-index tests: files with chosen times, and the
 // collection of what a backup walk hands on.
 
+#include "backup_state.h"
 #include "exclusion_rules.h"
 #include "fake_user_interface.h"
 #include "file_record.h"
@@ -99,9 +100,23 @@ protected:
     {
         return home.appData() + QStringLiteral("filetimes.txt");
     }
+    // The sources count as indexed by an earlier run, so extended mode
+    // compares them with the table.
     [[nodiscard]] IndexEnvironment env(SourceIndex& which)
     {
-        return {which, run, statusLine, ui, clock, tablePath()};
+        for (const SourceEntry& source : settings.sources) {
+            state.markKnown(source);
+        }
+        return {which, run,         statusLine, ui,
+                clock, tablePath(), state,      settings.WorkModeExtended >= 1};
+    }
+    // A state in which every source has been saved whole at every target.
+    [[nodiscard]] const BackupState& savedState()
+    {
+        for (const SourceEntry& source : settings.sources) {
+            state.markSaved(source, QStringLiteral("123456789"));
+        }
+        return state;
     }
     IndexScanResult scan() { return IndexScan(settings, env(index)); }
     IndexScanResult scan(SourceIndex& which) { return IndexScan(settings, env(which)); }
@@ -137,6 +152,7 @@ protected:
     ManualClock clock;
     StatusLine statusLine;
     SourceIndex index;
+    BackupState state{home.appData() + QStringLiteral("state.ini")};
 };
 
 } // namespace fernhold::test

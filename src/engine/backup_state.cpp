@@ -1,0 +1,192 @@
+#include "backup_state.h"
+
+#include "file_io.h"
+#include "job_settings.h"
+#include "key_value_file.h"
+#include "settings_fields.h"
+
+#include <QMutexLocker>
+
+namespace fernhold {
+
+namespace {
+
+constexpr qint64 kMaxStateBytes = 16 * 1024 * 1024;
+
+// The target digits of `targets` in ascending order, each once.
+QString targetDigits(QStringView targets)
+{
+    QString digits;
+    for (int t = 1; t <= kTargetCount; ++t) {
+        const QChar c = QChar(u'0' + t);
+        if (targets.contains(c)) {
+            digits += c;
+        }
+    }
+    return digits;
+}
+
+} // namespace
+
+BackupState::BackupState(QString path) : m_path(std::move(path)) {}
+
+QString BackupState::sourceKey(const SourceEntry& source)
+{
+    return source.SourceDirPfad + u'|' + QString::number(source.SourceDirSub) + u'|' +
+           source.SourceDirFilter;
+}
+
+bool BackupState::load()
+{
+    const auto bytes = ReadFileCapped(m_path, kMaxStateBytes);
+    QMutexLocker lock(&m_mutex);
+    m_sources.clear();
+    m_cleanup.fill(0);
+    m_compareAtNextStart = false;
+    if (!bytes) {
+        return false;
+    }
+    const KeyValueFile file = KeyValueFile::parse(*bytes);
+    const int count = LenientInt(file.value(QStringLiteral("SourceCount")).value_or(QString()));
+    for (int i = 1; i <= count; ++i) {
+        const QString n = QString::number(i);
+        const auto key = file.value(QStringLiteral("Source") + n);
+        if (!key || key->isEmpty()) {
+            break;
+        }
+        Mark mark;
+        mark.saved = targetDigits(file.value(QStringLiteral("Saved") + n).value_or(QString()));
+        mark.known = LenientInt(file.value(QStringLiteral("Known") + n).value_or(QString())) == 1;
+        m_sources.insert(*key, mark);
+    }
+    for (int t = 1; t <= kTargetCount; ++t) {
+        const auto value = file.value(QStringLiteral("CleanupTime%1").arg(t));
+        m_cleanup[static_cast<std::size_t>(t)] = value ? value->trimmed().toLongLong() : 0;
+    }
+    m_compareAtNextStart =
+        LenientInt(file.value(QStringLiteral("CompareAtNextStart")).value_or(QString())) == 1;
+    return true;
+}
+
+int BackupState::save() const
+{
+    KeyValueFile file;
+    {
+        QMutexLocker lock(&m_mutex);
+        file.setValue(QStringLiteral("SourceCount"), QString::number(m_sources.size()));
+        int i = 0;
+        // Sorted, so an unchanged state gives an unchanged file.
+        QStringList keys = m_sources.keys();
+        keys.sort();
+        for (const QString& key : keys) {
+            const QString n = QString::number(++i);
+            const Mark& mark = m_sources[key];
+            file.setValue(QStringLiteral("Source") + n, key);
+            file.setValue(QStringLiteral("Saved") + n, mark.saved);
+            file.setValue(QStringLiteral("Known") + n,
+                          mark.known ? QStringLiteral("1") : QStringLiteral("0"));
+        }
+        for (int t = 1; t <= kTargetCount; ++t) {
+            file.setValue(QStringLiteral("CleanupTime%1").arg(t),
+                          QString::number(m_cleanup[static_cast<std::size_t>(t)]));
+        }
+        file.setValue(QStringLiteral("CompareAtNextStart"),
+                      m_compareAtNextStart ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    return WriteFileAtomically(m_path, file.serialize(), true);
+}
+
+void BackupState::adoptSources(const JobSettings& settings, bool assumeSaved)
+{
+    QMutexLocker lock(&m_mutex);
+    QHash<QString, Mark> adopted;
+    for (const SourceEntry& source : settings.sources) {
+        const QString key = sourceKey(source);
+        if (const auto it = m_sources.constFind(key); it != m_sources.cend()) {
+            adopted.insert(key, *it);
+        } else if (assumeSaved) {
+            adopted.insert(key, Mark{targetDigits(source.SourceDirTarget), true});
+        } else {
+            adopted.insert(key, Mark{});
+        }
+    }
+    m_sources = std::move(adopted);
+}
+
+QString BackupState::owedTargets(const SourceEntry& source) const
+{
+    QMutexLocker lock(&m_mutex);
+    const QString wanted = targetDigits(source.SourceDirTarget);
+    const auto it = m_sources.constFind(sourceKey(source));
+    if (it == m_sources.cend()) {
+        return wanted;
+    }
+    QString owed;
+    for (const QChar c : wanted) {
+        if (!it->saved.contains(c)) {
+            owed += c;
+        }
+    }
+    return owed;
+}
+
+void BackupState::markSaved(const SourceEntry& source, const QString& targets)
+{
+    QMutexLocker lock(&m_mutex);
+    Mark& mark = m_sources[sourceKey(source)];
+    mark.saved = targetDigits(mark.saved + targets);
+}
+
+void BackupState::requestFullSave(const JobSettings& settings)
+{
+    QMutexLocker lock(&m_mutex);
+    for (const SourceEntry& source : settings.sources) {
+        m_sources[sourceKey(source)].saved.clear();
+    }
+}
+
+void BackupState::markChangesOnly(const SourceEntry& source)
+{
+    QMutexLocker lock(&m_mutex);
+    Mark& mark = m_sources[sourceKey(source)];
+    mark.saved = targetDigits(source.SourceDirTarget);
+}
+
+bool BackupState::known(const SourceEntry& source) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_sources.constFind(sourceKey(source));
+    return it != m_sources.cend() && it->known;
+}
+
+void BackupState::markKnown(const SourceEntry& source)
+{
+    QMutexLocker lock(&m_mutex);
+    m_sources[sourceKey(source)].known = true;
+}
+
+qint64 BackupState::lastCleanup(int target) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cleanup.at(static_cast<std::size_t>(target));
+}
+
+void BackupState::setLastCleanup(int target, qint64 seconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_cleanup.at(static_cast<std::size_t>(target)) = seconds;
+}
+
+bool BackupState::compareAtNextStart() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_compareAtNextStart;
+}
+
+void BackupState::setCompareAtNextStart(bool compare)
+{
+    QMutexLocker lock(&m_mutex);
+    m_compareAtNextStart = compare;
+}
+
+} // namespace fernhold

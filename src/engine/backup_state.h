@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace fernhold {
+
+struct JobSettings;
+struct SourceEntry;
+
+// What Fernhold must remember between runs besides the settings, so that no
+// file is left without a version in silence:
+// - per source, the targets that have received every file of it once (a new
+//   source, a new target of a source, or a full backup that did not get
+//   through owe that save), and whether the source's file states are in the
+//   file-time table;
+// - per target, when its automatic clean-up last ran;
+// - whether the next start must compare with the file-time table whatever the
+//   work mode (the last run could not trust its settings).
+// A source is known by its folder, sub-folder flag and filter: changing either
+// of them makes it a new source whose files are all saved once.
+//
+// Shared by the main thread and the one worker; every call locks.
+class BackupState
+{
+public:
+    BackupState() = default;
+    explicit BackupState(QString path);
+
+    // Reads the file. Gives false when there was none; a damaged one reads as
+    // far as it can be understood.
+    bool load();
+    // Writes the file atomically (mode 0600). Gives 1 on success.
+    [[nodiscard]] int save() const;
+    [[nodiscard]] QString path() const { return m_path; }
+
+    // Makes the entries match the source list: sources without an entry owe
+    // every target (or, with `assumeSaved`, owe nothing and count as known: an
+    // installation that kept a file-time table before this file existed), and
+    // entries of sources that are gone are dropped.
+    void adoptSources(const JobSettings& settings, bool assumeSaved);
+
+    // The targets of `SourceDirTarget` that have not yet received every file
+    // of the source, as the digits of their numbers ("" when none).
+    [[nodiscard]] QString owedTargets(const SourceEntry& source) const;
+    // The targets in `targets` now hold every file of the source.
+    void markSaved(const SourceEntry& source, const QString& targets);
+    // Every source owes every target again (a full backup was asked for).
+    void requestFullSave(const JobSettings& settings);
+    // A source added to back up only later changes: it owes nothing.
+    void markChangesOnly(const SourceEntry& source);
+
+    // The source's file states are in the file-time table, so a later walk can
+    // tell what changed while it could not be read.
+    [[nodiscard]] bool known(const SourceEntry& source) const;
+    void markKnown(const SourceEntry& source);
+
+    // Seconds since 1970 of the last automatic clean-up of target t, 0 never.
+    [[nodiscard]] qint64 lastCleanup(int target) const;
+    void setLastCleanup(int target, qint64 seconds);
+
+    [[nodiscard]] bool compareAtNextStart() const;
+    void setCompareAtNextStart(bool compare);
+
+    [[nodiscard]] static QString sourceKey(const SourceEntry& source);
+
+private:
+    struct Mark
+    {
+        QString saved; // target digits
+        bool known = false;
+    };
+
+    mutable QMutex m_mutex;
+    QString m_path;
+    QHash<QString, Mark> m_sources;
+    std::array<qint64, 10> m_cleanup{};
+    bool m_compareAtNextStart = false;
+};
+
+} // namespace fernhold
