@@ -16,7 +16,9 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -132,6 +134,11 @@ std::optional<int> Application::startUp()
 
     m_store.LoadSettings(m_settings);
     m_settingsTrusted = !m_store.settingsDamaged() && !m_store.listDamaged();
+    if (!m_settingsTrusted && QFileInfo::exists(m_paths.folders.appData + Text("Log_FileName"))) {
+        // The user kept a log: it is where they look for what happened. Never
+        // saved, since these settings are not.
+        m_settings.LogfileActive = 1;
+    }
     m_statusLine.setBackupCycle(m_settings.BackupCycle);
 
     m_log.ReadLogFile();
@@ -155,6 +162,15 @@ std::optional<int> Application::startUp()
     m_recorder.RecordStatus(m_run.Status.load());
     m_run.LastPassStartTicks = m_clock.monotonicMs();
     m_run.LastPassStartTime = m_clock.nowSeconds();
+    const bool owed = std::any_of(
+        m_settings.sources.cbegin(), m_settings.sources.cend(),
+        [this](const SourceEntry& source) { return !m_state.owedTargets(source).isEmpty(); });
+    if (owed && m_settingsTrusted) {
+        // Files without any version yet are not left waiting a whole cycle:
+        // the first pass follows the start-up scan.
+        m_run.LastPassStartTicks =
+            m_clock.monotonicMs() - static_cast<qint64>(m_settings.BackupCycle) * 60000 - 1;
+    }
 
     PeriodicHooks hooks;
     hooks.startIndexScan = [this] { return startIndexScan(); };

@@ -43,6 +43,7 @@ private:
     void log(const QString& line) { m_s.log.AddLogLine(line); }
     [[nodiscard]] bool mustStop() const { return PassMustStop(m_s.run); }
     [[nodiscard]] bool folderTargetReachable(int t) const;
+    [[nodiscard]] bool anyTargetConfigured() const;
     void waitForTargets();
     void walkSources();
     void walkSource(const SourceEntry& source, const BackupWalk& walk,
@@ -59,6 +60,18 @@ private:
     BackupPassResult m_result;
     QString m_readyText;
 };
+
+bool Pass::anyTargetConfigured() const
+{
+    for (int t = 1; t <= kTargetCount; ++t) {
+        const TargetEntry& target = m_settings.target(t);
+        if ((target.TargetType == QStringLiteral("WIN") && !target.TargetDir.isEmpty()) ||
+            (target.TargetType == QStringLiteral("FTP") && !target.FTPServerName.isEmpty())) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool Pass::folderTargetReachable(int t) const
 {
@@ -111,7 +124,8 @@ void Pass::waitForTargets()
         if (m_settings.TargetDirCheckPermanent >= 1) {
             remaining = m_settings.WaitForTargetDirCount;
         }
-        if (remaining < 1) {
+        // Waiting cannot make a target appear that names no folder or server.
+        if (remaining < 1 || !anyTargetConfigured()) {
             m_s.run.Status = 0;
             m_s.recorder.RecordStatus(0);
             status(Text("TXT00073"));
@@ -192,13 +206,12 @@ void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
                      source.SourceDirTarget, backupFile, owed);
     if (complete == 1) {
         // Every file was handed to every ready target; those that failed are
-        // not in the index and are tried again by the next pass.
-        const QString ready = ReadyTargets(source.SourceDirTarget, m_pass.TargetReady);
-        if (!owed.isEmpty() || !m_s.state.owedTargets(source).isEmpty()) {
-            m_s.state.markSaved(source, ready);
-            if (!m_s.fileTimeTablePath.isEmpty()) {
-                (void)m_s.state.save();
-            }
+        // not in the index and are tried again by the next pass. The states
+        // of the others are in the index, so the table now speaks for them.
+        m_s.state.markSaved(source, ReadyTargets(source.SourceDirTarget, m_pass.TargetReady));
+        m_s.state.markKnown(source);
+        if (!m_s.fileTimeTablePath.isEmpty()) {
+            (void)m_s.state.save();
         }
         if (!owed.isEmpty()) {
             log(kTabs + Text("TXT00431") + QStringLiteral(":  [") + owed + QStringLiteral("] ") +
