@@ -3,7 +3,9 @@
 #include "backup_context.h"
 #include "clock.h"
 #include "exclusion_rules.h"
+#include "exclusion_tally.h"
 #include "file_time_table.h"
+#include "folders.h"
 #include "index_walks.h"
 #include "job_settings.h"
 #include "log_book.h"
@@ -43,6 +45,7 @@ private:
     [[nodiscard]] bool folderTargetReachable(int t) const;
     void waitForTargets();
     void walkSources();
+    void logTemporarySource(const ExclusionRules& rules, const QString& sourceFolder);
     void cleanUpWhenDue();
     void summary(bool full);
     // Sleeps, but wakes for a stop.
@@ -153,6 +156,7 @@ void Pass::walkSources()
     m_s.index.BeginPass();
 
     SingleFileBackup single(m_s, m_pass);
+    ExclusionTally tally(rules);
     const BackupFileFunction backupFile =
         [&single](const QString& folder, const QString& name, qint64 size,
                   const std::optional<FileRecord>& record, const QString& targets) {
@@ -168,10 +172,25 @@ void Pass::walkSources()
         }
         log(kTabs + Text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
             QStringLiteral("] ") + source.SourceDirPfad);
+        logTemporarySource(rules, source.SourceDirPfad);
         (void)BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter,
-                           source.SourceDirPfad, source.SourceDirTarget, backupFile);
+                           source.SourceDirPfad, source.SourceDirTarget, backupFile, &tally);
+    }
+    if (const QString excluded = tally.summary(); !excluded.isEmpty()) {
+        log(kTabs + Text("TXT00480") + QStringLiteral(": ") + excluded);
     }
     m_result.newFiles = m_s.index.MergeWorking();
+}
+
+// A source inside the temporary or the cache folder loses every file to the
+// system-file rules; the log says so rather than showing an empty source.
+void Pass::logTemporarySource(const ExclusionRules& rules, const QString& sourceFolder)
+{
+    const int kind = rules.TemporaryFolderKind(WithSlash(sourceFolder));
+    if (kind != 0) {
+        log(kTabs + Text(kind == 5 ? "TXT00489" : "TXT00488") + QStringLiteral(": ") +
+            sourceFolder);
+    }
 }
 
 void Pass::cleanUpWhenDue()

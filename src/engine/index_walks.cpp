@@ -1,6 +1,7 @@
 #include "index_walks.h"
 
 #include "exclusion_rules.h"
+#include "exclusion_tally.h"
 #include "run_state.h"
 #include "source_index.h"
 
@@ -44,13 +45,19 @@ private:
 class ChangeVisitor : public WalkVisitor
 {
 public:
-    ChangeVisitor(const BackupWalk& walk, const QString& filter) : m_walk(walk), m_filter(filter) {}
+    ChangeVisitor(const BackupWalk& walk, const QString& filter, ExclusionTally* tally)
+        : m_walk(walk), m_filter(filter), m_tally(tally)
+    {}
 
     [[nodiscard]] bool mustStop() const override { return PassMustStop(m_walk.run); }
 
     [[nodiscard]] bool admitsFolder(const QString& path) override
     {
-        return m_walk.rules.IsExcludedFolder(path) == 0;
+        const int fragment = m_walk.rules.ExcludingFragment(path);
+        if (fragment > 0 && m_tally != nullptr) {
+            m_tally->countFolder(fragment);
+        }
+        return fragment == 0;
     }
 
     void enterFolder(const QString& folderPath) override
@@ -61,7 +68,11 @@ public:
 
     [[nodiscard]] bool admitsFile(QStringView name) override
     {
-        return m_exclusion->IsExcludedFile(name) == 0;
+        const int rule = m_exclusion->ExcludingRule(name);
+        if (rule != kNotExcluded && m_tally != nullptr) {
+            m_tally->countFile(rule);
+        }
+        return rule == kNotExcluded;
     }
 
     void visitFile(QStringView name, const struct statx* state) override
@@ -87,6 +98,7 @@ protected:
 
     const BackupWalk& m_walk;
     const QString& m_filter;
+    ExclusionTally* m_tally; // null: nothing is counted
     QString m_folderPath;
     std::optional<FolderExclusion> m_exclusion;
 };
@@ -95,7 +107,7 @@ class CountVisitor final : public ChangeVisitor
 {
 public:
     CountVisitor(const BackupWalk& walk, const QString& filter, qint64& bytesToDo)
-        : ChangeVisitor(walk, filter), m_bytesToDo(bytesToDo)
+        : ChangeVisitor(walk, filter, nullptr), m_bytesToDo(bytesToDo)
     {}
 
 private:
@@ -114,8 +126,8 @@ class BackupVisitor final : public ChangeVisitor
 {
 public:
     BackupVisitor(const BackupWalk& walk, const QString& filter, const QString& sourceDirTarget,
-                  const BackupFileFunction& backupFile)
-        : ChangeVisitor(walk, filter), m_target(sourceDirTarget), m_backupFile(backupFile)
+                  const BackupFileFunction& backupFile, ExclusionTally* tally)
+        : ChangeVisitor(walk, filter, tally), m_target(sourceDirTarget), m_backupFile(backupFile)
     {}
 
 private:
@@ -159,9 +171,9 @@ int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
 
 int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const QString& folderPath, const QString& sourceDirTarget,
-                 const BackupFileFunction& backupFile)
+                 const BackupFileFunction& backupFile, ExclusionTally* tally)
 {
-    BackupVisitor visitor(walk, filter, sourceDirTarget, backupFile);
+    BackupVisitor visitor(walk, filter, sourceDirTarget, backupFile, tally);
     const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
     return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
 }

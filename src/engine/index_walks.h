@@ -11,6 +11,7 @@
 namespace fernhold {
 
 class ExclusionRules;
+class ExclusionTally;
 class SourceIndex;
 struct RunState;
 
@@ -69,9 +70,11 @@ int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
 
 // The backup walk: hands every new or changed file that passes the exclusion
 // rules and the size limit to `backupFile`. The callback may add to the index
-// (the walk searches only its sorted part). Gives 1 when the walk ran to its end.
+// (the walk searches only its sorted part). With a `tally`, every file and
+// folder an exclusion rule keeps out is counted there. Gives 1 when the walk
+// ran to its end.
 int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const QString& folderPath, const QString& sourceDirTarget,
-                 const BackupFileFunction& backupFile);
+                 const BackupFileFunction& backupFile, ExclusionTally* tally = nullptr);
 
 } // namespace fernhold
