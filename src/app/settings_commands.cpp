@@ -4,6 +4,7 @@
 #include "backup_state.h"
 #include "clock.h"
 #include "exclusion_lists.h"
+#include "exclusion_rules.h"
 #include "headless_ui.h"
 #include "job_settings.h"
 #include "setting_edit.h"
@@ -212,6 +213,16 @@ int sourceAdd(const QStringList& args)
                        lower.startsWith(s.paths.folders.programFiles))) {
         s.ui.showMessage(Text(QStringLiteral("TXT00013")), Text(QStringLiteral("TXT00084")),
                          MessageIcon::Information);
+    }
+    // Stored all the same: the folders may differ where the program runs
+    // (another TMPDIR under a service manager), and the pass logs it too.
+    const int temporary =
+        ExclusionRules(s.settings, s.paths.folders).TemporaryFolderKind(entry.SourceDirPfad);
+    if (temporary != 0) {
+        s.ui.showMessage(Text(QStringLiteral("TXT00013")),
+                         Text(temporary == 5 ? "TXT00487" : "TXT00486") + QStringLiteral("\r\n") +
+                             entry.SourceDirPfad,
+                         MessageIcon::Warning);
     }
     // What the new source owes its targets: its present files, unless only
     // later changes are wanted. An installation from before the state file

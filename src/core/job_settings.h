@@ -67,7 +67,7 @@ struct JobSettings
     std::int8_t WarnFileLocked = 0;
     std::int8_t WarnLongPath = 0;
     QString ExcludeFileTypes = QStringLiteral("temp,tmp,log,exe,dll,ocx");
-    QString ExcludeFileStrings = QStringLiteral("/usr/,pagefile.sys,hiberfil.sys");
+    QString ExcludeFileStrings = QStringLiteral("pagefile.sys,hiberfil.sys");
     std::int8_t TargetDirCheckPermanent = 0;
     int CleanDays = 7;
     std::int8_t CleanKeepLatest = 1;

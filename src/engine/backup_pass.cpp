@@ -4,7 +4,9 @@
 #include "backup_state.h"
 #include "clock.h"
 #include "exclusion_rules.h"
+#include "exclusion_tally.h"
 #include "file_time_table.h"
+#include "folders.h"
 #include "index_walks.h"
 #include "job_settings.h"
 #include "log_book.h"
@@ -47,7 +49,8 @@ private:
     void waitForTargets();
     void walkSources();
     void walkSource(const SourceEntry& source, const BackupWalk& walk,
-                    const BackupFileFunction& backupFile);
+                    const BackupFileFunction& backupFile, ExclusionTally& tally);
+    void logTemporarySource(const ExclusionRules& rules, const QString& sourceFolder);
     void cleanUpWhenDue();
     void summary(bool full);
     // Sleeps, but wakes for a stop.
@@ -171,6 +174,7 @@ void Pass::walkSources()
     m_s.index.BeginPass();
 
     SingleFileBackup single(m_s, m_pass);
+    ExclusionTally tally(rules);
     const BackupFileFunction backupFile =
         [&single](const QString& folder, const QString& name, qint64 size,
                   const std::optional<FileRecord>& record, const QString& targets) {
@@ -184,13 +188,17 @@ void Pass::walkSources()
             FirstReadyTarget(source.SourceDirTarget, m_pass.TargetReady) == 0) {
             continue;
         }
-        walkSource(source, walk, backupFile);
+        logTemporarySource(rules, source.SourceDirPfad);
+        walkSource(source, walk, backupFile, tally);
+    }
+    if (const QString excluded = tally.summary(); !excluded.isEmpty()) {
+        log(kTabs + Text("TXT00480") + QStringLiteral(": ") + excluded);
     }
     m_result.newFiles = m_s.index.MergeWorking();
 }
 
 void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
-                      const BackupFileFunction& backupFile)
+                      const BackupFileFunction& backupFile, ExclusionTally& tally)
 {
     log(kTabs + Text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
         QStringLiteral("] ") + source.SourceDirPfad);
@@ -203,7 +211,7 @@ void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
     }
     const int complete =
         BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter, source.SourceDirPfad,
-                     source.SourceDirTarget, backupFile, owed);
+                     source.SourceDirTarget, backupFile, owed, &tally);
     if (complete == 1) {
         // Every file was handed to every ready target; those that failed are
         // not in the index and are tried again by the next pass. The states
@@ -217,6 +225,17 @@ void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
             log(kTabs + Text("TXT00431") + QStringLiteral(":  [") + owed + QStringLiteral("] ") +
                 source.SourceDirPfad);
         }
+    }
+}
+
+// A source inside the temporary or the cache folder loses every file to the
+// system-file rules; the log says so rather than showing an empty source.
+void Pass::logTemporarySource(const ExclusionRules& rules, const QString& sourceFolder)
+{
+    const int kind = rules.TemporaryFolderKind(WithSlash(sourceFolder));
+    if (kind != 0) {
+        log(kTabs + Text(kind == 5 ? "TXT00489" : "TXT00488") + QStringLiteral(": ") +
+            sourceFolder);
     }
 }
 

@@ -98,10 +98,14 @@ int ExclusionRules::nameKind(QStringView lowerName) const
     return 0;
 }
 
-bool ExclusionRules::hasFragment(QStringView lowerText) const
+qsizetype ExclusionRules::fragmentIn(QStringView lowerText) const
 {
-    return std::any_of(m_fragments.cbegin(), m_fragments.cend(),
-                       [&](const QString& fragment) { return lowerText.contains(fragment); });
+    for (qsizetype i = 0; i < m_fragments.size(); ++i) {
+        if (lowerText.contains(m_fragments.at(i))) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 int ExclusionRules::SystemFileKind(const QString& fullPath) const
@@ -144,7 +148,18 @@ int ExclusionRules::IsExcludedFile(const QString& folderPath, const QString& fil
 
 int ExclusionRules::IsExcludedFolder(const QString& path) const
 {
-    return hasFragment(path.toLower()) ? 1 : 0;
+    return ExcludingFragment(path) > 0 ? 1 : 0;
+}
+
+int ExclusionRules::ExcludingFragment(const QString& path) const
+{
+    return static_cast<int>(fragmentIn(path.toLower()) + 1);
+}
+
+int ExclusionRules::TemporaryFolderKind(const QString& folderPath) const
+{
+    const int kind = folderKind(folderPath.toLower());
+    return kind == 5 || kind == 6 ? kind : 0;
 }
 
 FolderExclusion ExclusionRules::forFolder(const QString& folderPath, const QString& filter) const
@@ -160,7 +175,7 @@ FolderExclusion::FolderExclusion(const ExclusionRules& rules, const QString& fol
     const QString folder = folderPath.toLower();
     m_registryKind = rules.registryFolderKind(folder);
     m_folderKind = m_registryKind > 0 ? m_registryKind : rules.folderKind(folder);
-    m_fragmentInFolder = rules.hasFragment(folder);
+    m_folderFragment = rules.fragmentIn(folder);
     if (rules.m_longestFragment > 1) {
         m_tail = folder.right(rules.m_longestFragment - 1);
     }
@@ -207,10 +222,13 @@ int FolderExclusion::SystemFileKind(QStringView fileName)
     return kindOfLoweredName();
 }
 
-int FolderExclusion::IsExcludedFile(QStringView fileName)
+int FolderExclusion::ExcludingRule(QStringView fileName)
 {
-    if (excludesEveryFile()) {
-        return 1;
+    if (m_folderKind > 0) {
+        return kSystemFileRule;
+    }
+    if (m_folderFragment >= 0) {
+        return kFirstFragmentRule + static_cast<int>(m_folderFragment);
     }
     lowerName(fileName);
 
@@ -222,23 +240,24 @@ int FolderExclusion::IsExcludedFile(QStringView fileName)
     m_key[m_key.size() - 1] = u',';
 
     if (!m_rules->m_typesKey.isEmpty() && m_rules->m_typesKey.contains(m_key)) {
-        return 1;
+        return kExcludedTypeRule;
     }
     if (!m_filterKey.isEmpty() && !m_filterKey.contains(m_key)) {
-        return 1;
+        return kSourceFilterRule;
     }
     if (kindOfLoweredName() > 0) {
-        return 1;
+        return kSystemFileRule;
     }
     if (m_rules->m_fragments.isEmpty()) {
-        return 0;
+        return kNotExcluded;
     }
     // No fragment lies wholly in the folder path (checked above), so only one
     // that ends inside the name can match: search the folder's tail + name.
     m_joined.resize(m_tail.size() + m_name.size());
     std::copy(m_tail.cbegin(), m_tail.cend(), m_joined.begin());
     std::copy(m_name.cbegin(), m_name.cend(), m_joined.begin() + m_tail.size());
-    return m_rules->hasFragment(m_joined) ? 1 : 0;
+    const qsizetype fragment = m_rules->fragmentIn(m_joined);
+    return fragment >= 0 ? kFirstFragmentRule + static_cast<int>(fragment) : kNotExcluded;
 }
 
 } // namespace fernhold

@@ -37,6 +37,14 @@ public:
     // + folder name, as the walk joins them): the walk does not enter it.
     [[nodiscard]] int IsExcludedFolder(const QString& path) const;
 
+    // The same test, telling which fragment: its index in fragments() + 1, or 0.
+    [[nodiscard]] int ExcludingFragment(const QString& path) const;
+
+    // 5 when the folder `folderPath` (ending in "/") lies in the internet
+    // cache, 6 when it lies in the user's temporary folder, else 0: every file
+    // below such a folder is a system file.
+    [[nodiscard]] int TemporaryFolderKind(const QString& folderPath) const;
+
     // 0 for an ordinary file, else the number of the system-file rule that
     // matches the full path: 1 registry hive folder, 2 and 3 registry files,
     // 4 swap files, 5 internet cache, 6 user's temporary folder, 10 program or
@@ -46,6 +54,8 @@ public:
     // The fragments as the walk uses them: the fields of `ExcludeFileStrings`,
     // lower-cased and untrimmed.
     [[nodiscard]] const QStringList& ExcludeList() const { return m_excludeList; }
+    // The non-empty fragments, the ones that can match.
+    [[nodiscard]] const QStringList& fragments() const { return m_fragments; }
 
     // The per-folder form of the file rules for `folderPath` (ending in "/") and
     // a source filter. The result refers to this object, which must outlive it.
@@ -57,7 +67,12 @@ private:
     [[nodiscard]] int registryFolderKind(QStringView lowerFolder) const;
     [[nodiscard]] int folderKind(QStringView lowerFolder) const;
     [[nodiscard]] int nameKind(QStringView lowerName) const;
-    [[nodiscard]] bool hasFragment(QStringView lowerText) const;
+    [[nodiscard]] bool hasFragment(QStringView lowerText) const
+    {
+        return fragmentIn(lowerText) >= 0;
+    }
+    // Index in m_fragments of the first fragment in the text, or -1.
+    [[nodiscard]] qsizetype fragmentIn(QStringView lowerText) const;
 
     QString m_typesKey; // "," + ExcludeFileTypes + ",", or "" when the setting is empty
     bool m_tempCharacter = true;
@@ -72,6 +87,18 @@ private:
     QString m_appData;
 };
 
+// Which rule keeps a file out, as FolderExclusion::ExcludingRule() tells it.
+// Values from kFirstFragmentRule on name fragment number value -
+// kFirstFragmentRule of ExclusionRules::fragments().
+enum ExclusionRule : int
+{
+    kNotExcluded = 0,
+    kExcludedTypeRule = 1,
+    kSourceFilterRule = 2,
+    kSystemFileRule = 3,
+    kFirstFragmentRule = 4,
+};
+
 // The file rules for one folder, made by ExclusionRules::forFolder(). Keeps
 // scratch buffers, so one object serves one thread; each level of a recursive
 // walk keeps its own.
@@ -79,7 +106,15 @@ class FolderExclusion
 {
 public:
     // Same answer as ExclusionRules::IsExcludedFile(folder, fileName, filter).
-    [[nodiscard]] int IsExcludedFile(QStringView fileName);
+    [[nodiscard]] int IsExcludedFile(QStringView fileName)
+    {
+        return ExcludingRule(fileName) != kNotExcluded ? 1 : 0;
+    }
+
+    // The same test, telling which rule matched (an ExclusionRule value).
+    // Where the folder alone excludes every file, that rule is named: a
+    // system-file folder or the fragment in the folder path.
+    [[nodiscard]] int ExcludingRule(QStringView fileName);
 
     // Same answer as ExclusionRules::SystemFileKind(folder + fileName).
     [[nodiscard]] int SystemFileKind(QStringView fileName);
@@ -87,7 +122,10 @@ public:
     // True when a rule of the folder alone excludes every file in it (a
     // system-file folder or a fragment in the folder path). Sub-folders are
     // judged by IsExcludedFolder, not by this.
-    [[nodiscard]] bool excludesEveryFile() const { return m_folderKind > 0 || m_fragmentInFolder; }
+    [[nodiscard]] bool excludesEveryFile() const
+    {
+        return m_folderKind > 0 || m_folderFragment >= 0;
+    }
 
 private:
     friend class ExclusionRules;
@@ -100,7 +138,7 @@ private:
     QString m_filterKey; // "," + filter + ",", or "" for no filter
     int m_registryKind = 0;
     int m_folderKind = 0;
-    bool m_fragmentInFolder = false;
+    qsizetype m_folderFragment = -1; // the fragment in the folder path, or -1
     // The end of the lower-cased folder path that a fragment can start in and
     // still reach into the file name.
     QString m_tail;

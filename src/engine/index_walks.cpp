@@ -1,6 +1,7 @@
 #include "index_walks.h"
 
 #include "exclusion_rules.h"
+#include "exclusion_tally.h"
 #include "run_state.h"
 #include "source_index.h"
 
@@ -46,15 +47,21 @@ class ChangeVisitor : public WalkVisitor
 public:
     // With `unchangedTargets` a file found in the index is handed on too, for
     // those targets only: they still owe the source every file.
-    ChangeVisitor(const BackupWalk& walk, const QString& filter, QString unchangedTargets)
-        : m_walk(walk), m_filter(filter), m_unchangedTargets(std::move(unchangedTargets))
+    ChangeVisitor(const BackupWalk& walk, const QString& filter, QString unchangedTargets,
+                  ExclusionTally* tally)
+        : m_walk(walk), m_filter(filter), m_unchangedTargets(std::move(unchangedTargets)),
+          m_tally(tally)
     {}
 
     [[nodiscard]] bool mustStop() const override { return PassMustStop(m_walk.run); }
 
     [[nodiscard]] bool admitsFolder(const QString& path) override
     {
-        return m_walk.rules.IsExcludedFolder(path) == 0;
+        const int fragment = m_walk.rules.ExcludingFragment(path);
+        if (fragment > 0 && m_tally != nullptr) {
+            m_tally->countFolder(fragment);
+        }
+        return fragment == 0;
     }
 
     void enterFolder(const QString& folderPath) override
@@ -65,7 +72,11 @@ public:
 
     [[nodiscard]] bool admitsFile(QStringView name) override
     {
-        return m_exclusion->IsExcludedFile(name) == 0;
+        const int rule = m_exclusion->ExcludingRule(name);
+        if (rule != kNotExcluded && m_tally != nullptr) {
+            m_tally->countFile(rule);
+        }
+        return rule == kNotExcluded;
     }
 
     void visitFile(QStringView name, const struct statx* state) override
@@ -94,6 +105,7 @@ protected:
     const BackupWalk& m_walk;
     const QString& m_filter;
     const QString m_unchangedTargets;
+    ExclusionTally* m_tally; // null: nothing is counted
     QString m_folderPath;
     std::optional<FolderExclusion> m_exclusion;
 };
@@ -103,7 +115,7 @@ class CountVisitor final : public ChangeVisitor
 public:
     CountVisitor(const BackupWalk& walk, const QString& filter, qint64& bytesToDo,
                  bool countUnchanged)
-        : ChangeVisitor(walk, filter, countUnchanged ? QStringLiteral("*") : QString()),
+        : ChangeVisitor(walk, filter, countUnchanged ? QStringLiteral("*") : QString(), nullptr),
           m_bytesToDo(bytesToDo)
     {}
 
@@ -124,8 +136,9 @@ class BackupVisitor final : public ChangeVisitor
 {
 public:
     BackupVisitor(const BackupWalk& walk, const QString& filter, const QString& sourceDirTarget,
-                  const QString& unchangedTargets, const BackupFileFunction& backupFile)
-        : ChangeVisitor(walk, filter, unchangedTargets), m_target(sourceDirTarget),
+                  const QString& unchangedTargets, const BackupFileFunction& backupFile,
+                  ExclusionTally* tally)
+        : ChangeVisitor(walk, filter, unchangedTargets, tally), m_target(sourceDirTarget),
           m_backupFile(backupFile)
     {}
 
@@ -171,9 +184,10 @@ int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
 
 int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const QString& folderPath, const QString& sourceDirTarget,
-                 const BackupFileFunction& backupFile, const QString& unchangedTargets)
+                 const BackupFileFunction& backupFile, const QString& unchangedTargets,
+                 ExclusionTally* tally)
 {
-    BackupVisitor visitor(walk, filter, sourceDirTarget, unchangedTargets, backupFile);
+    BackupVisitor visitor(walk, filter, sourceDirTarget, unchangedTargets, backupFile, tally);
     const WalkOutcome outcome = WalkFolder(folderPath, includeSub, walk.skipFolders, visitor);
     return outcome.folders > 0 && !outcome.stopped ? 1 : 0;
 }

@@ -11,6 +11,7 @@
 namespace fernhold {
 
 class ExclusionRules;
+class ExclusionTally;
 class SourceIndex;
 struct RunState;
 
@@ -71,9 +72,12 @@ int CountFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
 // rules and the size limit to `backupFile` for `sourceDirTarget`, and, when
 // `unchangedTargets` is not empty, every unchanged one too for those targets
 // (they owe the source its first save). The callback may add to the index
-// (the walk searches only its sorted part). Gives 1 when the walk ran to its end.
+// (the walk searches only its sorted part). With a `tally`, every file and
+// folder an exclusion rule keeps out is counted there. Gives 1 when the walk
+// ran to its end.
 int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const QString& folderPath, const QString& sourceDirTarget,
-                 const BackupFileFunction& backupFile, const QString& unchangedTargets = {});
+                 const BackupFileFunction& backupFile, const QString& unchangedTargets = {},
+                 ExclusionTally* tally = nullptr);
 
 } // namespace fernhold

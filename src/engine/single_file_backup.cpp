@@ -8,6 +8,7 @@
 #include "folders.h"
 #include "index_scan.h"
 #include "log_book.h"
+#include "mirror_folders.h"
 #include "remote_targets.h"
 #include "run_state.h"
 #include "source_index.h"
@@ -105,13 +106,16 @@ int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QS
         if (!QFileInfo(root).isDir()) {
             return 0;
         }
-        if (QDir().mkpath(versionFolder)) {
+        if (MakeMirrorFolders(root, folder) == 1) {
             m_versionFolders.insert(versionFolder);
         }
     }
     const QString version = versionFolder + versionName;
-    const QString source = s.CompressData != 0 ? zipTemp() : path;
-    if (CopyFileCompletely(source, version) == 1) {
+    // The archive was made in the work folder with 7za's own bits; the
+    // version shows nobody more than the source file does.
+    const bool packed = s.CompressData != 0;
+    if (CopyFileCompletely(packed ? zipTemp() : path, version,
+                           packed ? VersionPermissions(path) : -1) == 1) {
         return 1;
     }
     if (!PathFitsPlatform(version)) {

@@ -89,7 +89,17 @@ QString CompleteCopyTemporaryPrefix()
     return QStringLiteral("~fernhold-copy-");
 }
 
-int CopyFileCompletely(const QString& source, const QString& destination)
+int VersionPermissions(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0
+               ? static_cast<int>(st.st_mode & 0666)
+               : 0600;
+}
+
+int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
 {
     const Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0) {
@@ -117,8 +127,9 @@ int CopyFileCompletely(const QString& source, const QString& destination)
     const QByteArray temporary = QFile::encodeName(CompleteCopyTemporaryPrefix()) +
                                  QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
                                  QByteArrayLiteral(".part");
+    const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;
     Descriptor to(::openat(folder.get(), temporary.constData(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0666));
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0666));
     if (to.get() < 0) {
         return 0;
     }

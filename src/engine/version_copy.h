@@ -8,10 +8,15 @@ namespace fernhold {
 // a complete file: the bytes go to a temporary file in the destination's
 // folder, which is renamed over the destination when everything was
 // written. An existing destination is replaced only then. The copy gets the
-// source's permission bits (never more than rw for anyone). On failure the
-// temporary file is removed and the destination is untouched. Gives 1 on
-// success.
-[[nodiscard]] int CopyFileCompletely(const QString& source, const QString& destination);
+// source's permission bits, or `permissions` when that is given (>= 0), and
+// never more than rw for anyone. On failure the temporary file is removed and
+// the destination is untouched. Gives 1 on success.
+[[nodiscard]] int CopyFileCompletely(const QString& source, const QString& destination,
+                                     int permissions = -1);
+
+// The permission bits of the file at `path` as a version may carry them (rw
+// at most); 0600 when they cannot be read.
+[[nodiscard]] int VersionPermissions(const QString& path);
 
 // The name prefix of those temporary files; nothing else Fernhold writes
 // starts with it, so a clean-up can tell them apart.

@@ -7,6 +7,7 @@
 #include "text_table.h"
 #include "user_interface.h"
 #include "version_name.h"
+#include "version_source.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -201,18 +202,20 @@ QStringList BackupBrowser::collectFolderEntries(const QString& folder)
         return entries;
     }
     QDir dir(WithSlash(root) + folder);
-    if (!dir.exists() || !dir.isReadable()) {
+    if (!IsRealFolderBelow(root, folder) || !dir.isReadable()) {
         m_outcome = ListingOutcome::Unreadable;
         return entries;
     }
     const QFileInfoList infos = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& info : infos) {
-        // A linked folder is never entered; a linked file counts as the file.
+        // Neither a linked folder nor a link is a part of the tree: only
+        // real folders and regular files (versions are never links).
+        if (info.isSymLink()) {
+            continue;
+        }
         if (info.isDir()) {
-            if (!info.isSymLink()) {
-                entries.append(u'd' + info.fileName());
-            }
+            entries.append(u'd' + info.fileName());
         } else if (info.isFile()) {
             entries.append(u'f' + info.fileName());
         }

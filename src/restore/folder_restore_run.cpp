@@ -7,6 +7,9 @@
 #include "text_table.h"
 #include "version_file.h"
 #include "version_name.h"
+#include "version_source.h"
+
+#include <QFile>
 
 namespace fernhold {
 
@@ -58,50 +61,74 @@ bool FolderRestoreRun::step()
     if (!row.checked) {
         row.result = Text("TXT00121");
         ++m_counts.skipped;
-    } else if (restoreRow(row)) {
-        row.result = Text("TXT00120");
-        ++m_counts.restored;
     } else {
-        row.result = Text("TXT00130");
-        ++m_counts.failed;
+        switch (restoreRow(row)) {
+        case RowOutcome::Restored:
+            row.result = Text("TXT00120");
+            ++m_counts.restored;
+            break;
+        case RowOutcome::Failed:
+            row.result = Text("TXT00130");
+            ++m_counts.failed;
+            break;
+        case RowOutcome::Refused:
+            row.result = Text("TXT00491");
+            ++m_counts.failed;
+            break;
+        }
     }
     ++m_row;
     markNext();
     return true;
 }
 
-bool FolderRestoreRun::restoreRow(const FolderRestoreRow& row)
+FolderRestoreRun::RowOutcome FolderRestoreRun::restoreRow(const FolderRestoreRow& row)
 {
     const qsizetype slash = row.version.lastIndexOf(u'/');
     const QString folder = row.version.left(slash + 1);
     const QString versionName = row.version.mid(slash + 1);
     const std::optional<VersionInfo> info = ParseVersionName(versionName);
     if (!info || !IsSafeRelativeFolder(folder) || !m_root.startsWith(u'/')) {
-        return false;
+        return RowOutcome::Failed;
     }
-    const QString source = m_root + row.version;
-    const VersionForm form = ClassifyVersionFile(m_archiver, source, versionName, *info);
-    if (form == VersionForm::Damaged) {
-        return false;
+    // What the search listed may have been replaced by a link since.
+    const VersionSource opened(m_root, row.version);
+    if (opened.problem() == VersionSource::Problem::NotRegularFile) {
+        m_refused.append(m_root + row.version);
+        return RowOutcome::Refused;
     }
-    QString scratch;
-    if (form == VersionForm::Archive) {
+    if (opened.problem() != VersionSource::Problem::None) {
+        return RowOutcome::Failed;
+    }
+    const QString target = destinationFile(row.version, m_destination);
+    VersionFileResult result = VersionFileResult::CopyFailed;
+    if (!IsZipVersionName(versionName)) {
+        result = RestorePlainVersion(opened, target);
+    } else {
         if (!m_scratch) {
             m_scratch = std::make_unique<RestoreScratch>(m_archiver.workFolder());
         }
-        scratch = m_scratch->path();
+        const QString scratch = m_scratch->path();
+        // The archiver opens its input by name: it reads a private copy.
+        const QString copy = scratch + versionName;
+        if (scratch.isEmpty() || opened.copyTo(copy) != 1) {
+            return RowOutcome::Failed;
+        }
+        const VersionForm form = ClassifyVersionFile(m_archiver, copy, versionName, *info);
+        // An encrypted version is unpacked with the password as it is, an
+        // empty one included, which then fails.
+        if (form != VersionForm::Damaged) {
+            result = RestoreVersionFile(m_archiver, scratch, copy, form, info->fileName,
+                                        info->encrypted ? m_password : QString(), target,
+                                        opened.permissions());
+        }
+        QFile::remove(copy);
     }
-    const QString target = destinationFile(row.version, m_destination);
-    // An encrypted version is unpacked with the password as it is, an empty
-    // one included, which then fails.
-    const VersionFileResult result =
-        RestoreVersionFile(m_archiver, scratch, source, form, info->fileName,
-                           info->encrypted ? m_password : QString(), target);
     if (result != VersionFileResult::Restored) {
-        return false;
+        return RowOutcome::Failed;
     }
     m_restored.append(target);
-    return true;
+    return RowOutcome::Restored;
 }
 
 int FolderRestoreRun::progress() const

@@ -27,7 +27,8 @@ struct FolderRestoreCounts
 
 // The restore of the folder restore as a step job: each step restores one
 // row of the list and writes its outcome into the row's first column
-// (TXT00120 restored, TXT00130 failed, TXT00121 skipped). The row due next
+// (TXT00120 restored, TXT00130 failed, TXT00121 skipped, TXT00491 refused:
+// the version is no regular file; refused rows count as failed). The row due next
 // shows GAD00217 while the window waits for the step that restores it.
 // A run that is stopped (destroyed before its end) registers nothing.
 class FolderRestoreRun
@@ -54,6 +55,8 @@ public:
     [[nodiscard]] QString counterText() const; // "row/total"
     [[nodiscard]] const FolderRestoreCounts& counts() const { return m_counts; }
     [[nodiscard]] const QStringList& restoredFiles() const { return m_restored; }
+    // The versions refused as no regular files, as paths at the target.
+    [[nodiscard]] const QStringList& refusedVersions() const { return m_refused; }
     // The summary shown at the end (title TXT00124).
     [[nodiscard]] QString summaryText() const;
 
@@ -62,7 +65,13 @@ public:
                                                  const QString& destination);
 
 private:
-    [[nodiscard]] bool restoreRow(const FolderRestoreRow& row);
+    enum class RowOutcome
+    {
+        Restored,
+        Failed,
+        Refused,
+    };
+    [[nodiscard]] RowOutcome restoreRow(const FolderRestoreRow& row);
     void markNext();
 
     QList<FolderRestoreRow>& m_rows;
@@ -76,6 +85,7 @@ private:
     int m_total = 0;
     FolderRestoreCounts m_counts;
     QStringList m_restored;
+    QStringList m_refused;
     bool m_over = false;
 };
 

@@ -139,6 +139,11 @@ void FolderRestoreWindow::searchOver()
 
 void FolderRestoreWindow::restoreOver()
 {
+    if (!m_run->refusedVersions().isEmpty()) {
+        m_services.ui.showMessage(Text("TXT00001"),
+                                  Text("TXT00492") + kBreak + m_run->refusedVersions().join(kBreak),
+                                  MessageIcon::Warning);
+    }
     m_summary = m_run->summaryText();
     m_run.reset();
     m_state = FolderRestoreState::Finished;

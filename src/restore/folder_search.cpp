@@ -3,6 +3,7 @@
 #include "target_layout.h"
 #include "text_table.h"
 #include "version_name.h"
+#include "version_source.h"
 
 #include <QDir>
 #include <algorithm>
@@ -71,7 +72,7 @@ bool FolderSearch::openFolder(const QString& folder)
         return false;
     }
     const QDir dir(m_root + folder);
-    if (!dir.exists() || !dir.isReadable()) {
+    if (!IsRealFolderBelow(m_root, folder) || !dir.isReadable()) {
         return false;
     }
     m_listing = dir.entryInfoList(
@@ -94,7 +95,8 @@ bool FolderSearch::step()
             if (m_options.subFolders && !entry.isSymLink() && IsSafeName(name)) {
                 m_queue.insert(m_insertAt++, m_current + name + u'/');
             }
-        } else if (entry.isFile()) {
+        } else if (entry.isFile() && !entry.isSymLink()) {
+            // Versions are regular files; a link could lead anywhere.
             if (m_patterns.isEmpty()) {
                 m_files.append(name);
             } else {

@@ -11,9 +11,11 @@
 #include "user_interface.h"
 #include "version_file.h"
 #include "version_name.h"
+#include "version_source.h"
 
 #include <QFileInfo>
 #include <memory>
+#include <optional>
 
 namespace fernhold {
 
@@ -120,12 +122,31 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         return scratch->path();
     };
     QString source;
+    // A plain copy at a folder target is read from the file opened here.
+    std::optional<VersionSource> opened;
+    int permissions = 0777;
     if (type == QStringLiteral("WIN")) {
         const QString root = m_settings.target(number).TargetDir;
-        source = WithSlash(root) + f + versionName;
-        const QFileInfo version(source);
-        if (!root.startsWith(u'/') || !version.isFile() || version.size() <= 0) {
-            return warn(Text("TXT00050") + kBreak + source);
+        const QString shown = WithSlash(root) + f + versionName;
+        if (!root.startsWith(u'/')) {
+            return warn(Text("TXT00050") + kBreak + shown);
+        }
+        opened.emplace(WithSlash(root), f + versionName);
+        if (opened->problem() == VersionSource::Problem::NotRegularFile) {
+            return warn(Text("TXT00490") + kBreak + shown);
+        }
+        if (opened->problem() != VersionSource::Problem::None || opened->size() <= 0) {
+            return warn(Text("TXT00050") + kBreak + shown);
+        }
+        permissions = opened->permissions();
+        if (IsZipVersionName(versionName)) {
+            // The archiver opens its input by name: it reads a private copy.
+            const QString work = scratchFolder();
+            source = work + versionName;
+            if (work.isEmpty() || opened->copyTo(source) != 1) {
+                return warn(Text("TXT00060") + kBreak + destination + name);
+            }
+            opened.reset();
         }
     } else if (type == QStringLiteral("FTP")) {
         const QString work = scratchFolder();
@@ -156,7 +177,9 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     }
 
     const QString target = destination + name;
-    const VersionForm form = ClassifyVersionFile(m_services.archiver, source, versionName, *info);
+    const VersionForm form =
+        opened ? VersionForm::PlainCopy
+               : ClassifyVersionFile(m_services.archiver, source, versionName, *info);
     if (form == VersionForm::Damaged) {
         return warn(Text("TXT00060") + kBreak + destination + name);
     }
@@ -170,9 +193,11 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     }
     ui.setBusy(true);
     ui.showStatusText(Text("TXT00118"));
-    const VersionFileResult result = RestoreVersionFile(
-        m_services.archiver, form == VersionForm::Archive ? scratchFolder() : QString(), source,
-        form, name, key, target);
+    const VersionFileResult result =
+        opened ? RestorePlainVersion(*opened, target)
+               : RestoreVersionFile(m_services.archiver,
+                                    form == VersionForm::Archive ? scratchFolder() : QString(),
+                                    source, form, name, key, target, permissions);
     ui.showStatusText(QString());
     ui.setBusy(false);
     switch (result) {

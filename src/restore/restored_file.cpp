@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fernhold {
@@ -30,16 +32,34 @@ bool copyBytes(QFile& from, QFile& to)
 
 } // namespace
 
-int PlaceRestoredFile(const QString& source, const QString& destination)
+int PlaceRestoredFile(const QString& source, const QString& destination, int permissions)
 {
-    const QFileInfo sourceInfo(source);
+    const int fd = ::open(QFile::encodeName(source).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    const int placed = PlaceRestoredFile(fd, destination, permissions);
+    ::close(fd);
+    return placed;
+}
+
+int PlaceRestoredFile(int sourceDescriptor, const QString& destination, int permissions)
+{
+    struct stat sourceState
+    {
+    };
+    if (::fstat(sourceDescriptor, &sourceState) != 0 || !S_ISREG(sourceState.st_mode) ||
+        ::lseek(sourceDescriptor, 0, SEEK_SET) != 0) {
+        return 0;
+    }
     const QFileInfo existing(destination);
-    if (!sourceInfo.isFile() || existing.isDir() ||
+    if (existing.isDir() ||
         (existing.exists() && !existing.isSymLink() && !existing.isWritable())) {
         return 0;
     }
-    QFile from(source);
-    if (!from.open(QIODevice::ReadOnly)) {
+    QFile from;
+    if (!from.open(sourceDescriptor, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         return 0;
     }
     // Beside the destination, so the final rename stays on one file system
@@ -53,11 +73,17 @@ int PlaceRestoredFile(const QString& source, const QString& destination)
         qCDebug(lcRestore) << "copy to" << destination << "failed:" << to.errorString();
         return 0;
     }
-    const QFileDevice::Permissions permissions = existing.exists() && !existing.isSymLink()
-                                                     ? existing.permissions()
-                                                     : sourceInfo.permissions();
-    (void)to.setPermissions(permissions);
-    (void)to.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
+    mode_t mode = sourceState.st_mode & static_cast<mode_t>(permissions) & 0777;
+    struct stat replaced
+    {
+    };
+    if (::lstat(QFile::encodeName(destination).constData(), &replaced) == 0 &&
+        S_ISREG(replaced.st_mode)) {
+        mode = (mode & replaced.st_mode & 0666) | (replaced.st_mode & 0111);
+    }
+    (void)::fchmod(to.handle(), mode);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, sourceState.st_mtim};
+    (void)::futimens(to.handle(), times);
     if (std::rename(QFile::encodeName(to.fileName()).constData(),
                     QFile::encodeName(destination).constData()) != 0) {
         qCDebug(lcRestore) << "rename onto" << destination << "failed";

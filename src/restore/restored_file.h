@@ -10,9 +10,17 @@ namespace fernhold {
 // `destination`. An existing file there is replaced only by the complete
 // new one; on any failure it stays as it was and no temporary file is left.
 // An existing file that we may not write, or a folder of that name, is not
-// replaced. The copy keeps the modification time of `source`, and the
-// permission bits of the file it replaces (of `source` for a new file).
-// The destination's folder must exist. Gives 1 on success.
-[[nodiscard]] int PlaceRestoredFile(const QString& source, const QString& destination);
+// replaced. `source` must be a regular file; a symbolic link is not followed.
+// The copy keeps the modification time of `source`. Its permission bits are
+// those of `source`, but never more than `permissions` (the bits of the
+// version it comes from) nor, when it replaces a file, more read and write
+// bits than that file had; the replaced file's execute bits stay, as versions
+// never carry any. The destination's folder must exist. Gives 1 on success.
+[[nodiscard]] int PlaceRestoredFile(const QString& source, const QString& destination,
+                                    int permissions = 0777);
+
+// The same from a regular file open for reading, read from its start.
+[[nodiscard]] int PlaceRestoredFile(int sourceDescriptor, const QString& destination,
+                                    int permissions = 0777);
 
 } // namespace fernhold

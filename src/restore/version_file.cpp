@@ -4,6 +4,7 @@
 #include "folders.h"
 #include "restored_file.h"
 #include "version_name.h"
+#include "version_source.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,15 +18,29 @@ bool endsInZip(const QString& name)
     return name.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive);
 }
 
-int placeWithFolder(const QString& source, const QString& destination)
+int placeWithFolder(const QString& source, const QString& destination, int permissions)
 {
     if (EnsureFolder(QFileInfo(destination).path()) != 1) {
         return 0;
     }
-    return PlaceRestoredFile(source, destination);
+    return PlaceRestoredFile(source, destination, permissions);
 }
 
 } // namespace
+
+bool IsZipVersionName(const QString& versionName)
+{
+    return endsInZip(versionName);
+}
+
+VersionFileResult RestorePlainVersion(const VersionSource& version, const QString& destination)
+{
+    if (version.descriptor() < 0 || EnsureFolder(QFileInfo(destination).path()) != 1 ||
+        PlaceRestoredFile(version.descriptor(), destination, version.permissions()) != 1) {
+        return VersionFileResult::CopyFailed;
+    }
+    return VersionFileResult::Restored;
+}
 
 VersionForm ClassifyVersionFile(const Archiver& archiver, const QString& versionFile,
                                 const QString& versionName, const VersionInfo& info)
@@ -45,18 +60,19 @@ VersionForm ClassifyVersionFile(const Archiver& archiver, const QString& version
 VersionFileResult RestoreVersionFile(const Archiver& archiver, const QString& scratchFolder,
                                      const QString& versionFile, VersionForm form,
                                      const QString& fileName, const QString& password,
-                                     const QString& destination)
+                                     const QString& destination, int permissions)
 {
     if (form == VersionForm::PlainCopy) {
-        return placeWithFolder(versionFile, destination) == 1 ? VersionFileResult::Restored
-                                                              : VersionFileResult::CopyFailed;
+        return placeWithFolder(versionFile, destination, permissions) == 1
+                   ? VersionFileResult::Restored
+                   : VersionFileResult::CopyFailed;
     }
     if (form != VersionForm::Archive || scratchFolder.isEmpty() ||
         archiver.UnpackFile(versionFile, scratchFolder, fileName, password) != 1) {
         return VersionFileResult::UnpackFailed;
     }
     const QString unpacked = scratchFolder + fileName;
-    const int placed = placeWithFolder(unpacked, destination);
+    const int placed = placeWithFolder(unpacked, destination, permissions);
     QFile::setPermissions(unpacked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QFile::remove(unpacked);
     return placed == 1 ? VersionFileResult::Restored : VersionFileResult::CopyFailed;

@@ -5,6 +5,7 @@
 namespace fernhold {
 
 class Archiver;
+class VersionSource;
 struct VersionInfo;
 
 // How a version file is brought back.
@@ -14,6 +15,10 @@ enum class VersionForm
     Archive,   // one of Fernhold's one-file archives: unpacked
     Damaged,   // a ".zip" version that can only be an archive, but does not list as one
 };
+
+// True when the version's name ends in ".zip": ClassifyVersionFile must look
+// into it, so the archiver must be able to read the file.
+[[nodiscard]] bool IsZipVersionName(const QString& versionName);
 
 // Tells the forms apart. A version whose name does not end in ".zip" is a
 // plain copy. One that does is an archive when its listing counts exactly
@@ -35,11 +40,17 @@ enum class VersionFileResult
 // the missing parents: an archive is unpacked into `scratchFolder` (ending
 // in "/") with `password` (empty for none) and the unpacked file is placed
 // and removed again; a plain copy is placed directly. Placing goes through
-// PlaceRestoredFile, so the destination shows only a complete file.
-[[nodiscard]] VersionFileResult RestoreVersionFile(const Archiver& archiver,
-                                                   const QString& scratchFolder,
-                                                   const QString& versionFile, VersionForm form,
-                                                   const QString& fileName, const QString& password,
-                                                   const QString& destination);
+// PlaceRestoredFile, so the destination shows only a complete file, with no
+// more permission bits than `permissions` (the version's).
+[[nodiscard]] VersionFileResult
+RestoreVersionFile(const Archiver& archiver, const QString& scratchFolder,
+                   const QString& versionFile, VersionForm form, const QString& fileName,
+                   const QString& password, const QString& destination, int permissions = 0777);
+
+// Restores a plain copy read from `version`, a version open at a folder
+// target, as the file `destination`, creating its folder with the missing
+// parents.
+[[nodiscard]] VersionFileResult RestorePlainVersion(const VersionSource& version,
+                                                    const QString& destination);
 
 } // namespace fernhold
