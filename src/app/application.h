@@ -53,6 +53,9 @@ private:
     void mainLoop();
     void runOnce();
     void programEnd();
+    [[nodiscard]] int onceExitCode() const;
+    // Settings read from the file that cannot work as they stand.
+    void reportSettingProblems();
     [[nodiscard]] QString fileTimePath() const;
 
     [[nodiscard]] int startIndexScan();
@@ -78,6 +81,8 @@ private:
     std::unique_ptr<TargetServices> m_targets;
     int m_passesRun = 0;
     int m_lastPassReadyTargets = 0;
+    int m_lastPassFailedFiles = 0;
+    bool m_lastPassStopped = false;
     NamedLock m_instanceLock;
     NamedLock m_presenceLock;
     std::unique_ptr<PeriodicSection> m_periodic;

@@ -171,6 +171,8 @@ void Pass::walkSources()
         (void)BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter,
                            source.SourceDirPfad, source.SourceDirTarget, backupFile);
     }
+    m_result.failedFiles = single.failedFiles();
+    m_result.stopped = mustStop();
     m_result.newFiles = m_s.index.MergeWorking();
 }
 

@@ -98,18 +98,36 @@ TEST_F(BackupPassTest, EncryptedVersionsOpenOnlyWithThePassword)
     EXPECT_EQ(versions().size(), 3);
 }
 
-TEST_F(BackupPassTest, EncryptionWithoutAPasswordGivesAPlainZip)
+// Encryption asked for without a password used to give plain archives; now
+// no file is saved, each counts as failed, and the pass says why once.
+TEST_F(BackupPassTest, EncryptionWithoutAPasswordSavesNothingAndSaysWhyOncePerPass)
 {
     m_settings.CompressData = 1;
     m_settings.CryptData = 1;
     m_settings.CryptPassword.clear();
-    source(QStringLiteral("a.txt"), "open to all");
+    m_settings.WarnFileLocked = 1;
+    const QStringList files = {source(QStringLiteral("a.txt"), "open to all"),
+                               source(QStringLiteral("b.txt"), "b"),
+                               source(QStringLiteral("sub/c.txt"), "c")};
 
-    EXPECT_EQ(pass().newFiles, 1);
+    BackupPassResult result = pass();
 
-    const QString version = mirror() + QStringLiteral("a.txt@") + stamp() + QStringLiteral(".zip");
-    EXPECT_EQ(versions(), QStringList{QFileInfo(version).fileName()});
-    EXPECT_EQ(unpacked(version, QStringLiteral("a.txt")), QByteArray("open to all"));
+    EXPECT_EQ(result.newFiles, 0);
+    EXPECT_EQ(result.failedFiles, 3);
+    EXPECT_TRUE(filesBelow(m_target).isEmpty());
+    for (const QString& file : files) {
+        EXPECT_TRUE(logged(failedLine(file))) << file.toStdString();
+    }
+    const QString why = text("TXT00460");
+    EXPECT_EQ(logTexts().count(QStringLiteral("\t\t") + why), 1);
+    ASSERT_EQ(m_ui.messages().size(), 1u);
+    EXPECT_EQ(m_ui.messages()[0].text, why);
+    EXPECT_EQ(m_index.IndexCount(), 0);
+
+    result = pass();
+    EXPECT_EQ(result.failedFiles, 3);
+    EXPECT_EQ(m_ui.messages().size(), 2u);
+    EXPECT_EQ(logTexts().count(QStringLiteral("\t\t") + why), 2);
 }
 
 TEST_F(BackupPassTest, AnUnknownEncryptionMethodGivesNoUnencryptedVersion)
@@ -120,11 +138,31 @@ TEST_F(BackupPassTest, AnUnknownEncryptionMethodGivesNoUnencryptedVersion)
     m_settings.CryptMethode = 7;
     const QString file = source(QStringLiteral("a.txt"), "secret");
 
-    EXPECT_EQ(pass().newFiles, 0);
+    const BackupPassResult result = pass();
+    EXPECT_EQ(result.newFiles, 0);
+    EXPECT_EQ(result.failedFiles, 1);
 
     EXPECT_TRUE(versions().isEmpty());
     EXPECT_TRUE(logged(failedLine(file)));
+    EXPECT_TRUE(logged(QStringLiteral("\t\t") + text("TXT00461")));
+    EXPECT_TRUE(m_ui.sawMessageContaining(text("TXT00461")));
     EXPECT_EQ(m_index.IndexCount(), 0);
+}
+
+// Plain copies are never encrypted, so the encryption settings do not stop them.
+TEST_F(BackupPassTest, CopiesAreSavedWhateverTheEncryptionSettings)
+{
+    m_settings.CompressData = 0;
+    m_settings.CryptData = 1;
+    m_settings.CryptPassword.clear();
+    m_settings.CryptMethode = 7;
+    source(QStringLiteral("a.txt"), "plain");
+
+    const BackupPassResult result = pass();
+
+    EXPECT_EQ(result.newFiles, 1);
+    EXPECT_EQ(result.failedFiles, 0);
+    EXPECT_TRUE(m_ui.messages().empty());
 }
 
 TEST_F(BackupPassTest, TwoSavesWithinOneSecondLeaveOneVersion)
@@ -231,6 +269,67 @@ TEST_F(BackupPassTest, EveryReachableTargetOfTheSourceGetsTheSameVersion)
     EXPECT_EQ(versions(), versions(two));
     EXPECT_EQ(versions().size(), 1);
     EXPECT_TRUE(logged(QStringLiteral("0000.0 KB\t4\t") + file + QStringLiteral(" [1][2]")));
+}
+
+// A file counts as failed when a ready target of its source did not get it,
+// even when another did; the log line names only the targets that hold it.
+TEST_F(BackupPassTest, AFileOneReadyTargetMissedCountsAsFailed)
+{
+    const QString two = m_home.path() + QStringLiteral("two/");
+    QDir().mkpath(two);
+    // A file where the mirrored tree's first folder must go.
+    QFile blocker(two + m_source.mid(1).section(u'/', 0, 0));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_settings.target(2).TargetType = QStringLiteral("WIN");
+    m_settings.target(2).TargetDir = two;
+    m_settings.target(3).TargetType = QStringLiteral("WIN");
+    m_settings.target(3).TargetDir = m_home.path() + QStringLiteral("unplugged/");
+    m_settings.sources[0].SourceDirTarget = QStringLiteral("1,2,3");
+    m_settings.CompressData = 0;
+    const QString file = source(QStringLiteral("a.txt"), "once");
+
+    const BackupPassResult result = pass();
+
+    EXPECT_EQ(result.readyTargets, 2);
+    EXPECT_EQ(result.newFiles, 1);
+    EXPECT_EQ(result.failedFiles, 1);
+    EXPECT_FALSE(result.stopped);
+    EXPECT_EQ(versions().size(), 1);
+    EXPECT_EQ(filesBelow(two).size(), 1); // only the blocker
+    EXPECT_TRUE(logged(QStringLiteral("0000.0 KB\t4\t") + file + QStringLiteral(" [1]")))
+        << logTexts().join(u'\n').toStdString();
+
+    // With the way clear, every ready target gets it and nothing failed.
+    ASSERT_TRUE(QFile::remove(blocker.fileName()));
+    source(QStringLiteral("b.txt"), "b");
+    m_index.EmptyIndex();
+    const BackupPassResult again = pass();
+    EXPECT_EQ(again.failedFiles, 0);
+    EXPECT_EQ(filesBelow(two).size(), 2);
+}
+
+TEST_F(BackupPassTest, APassEndedByProgramEndSaysItStopped)
+{
+    m_settings.CompressData = 0;
+    m_settings.sources[0].SourceDirSub = 0;
+    source(QStringLiteral("1.txt"), "1");
+    source(QStringLiteral("2.txt"), "2");
+    m_ui.onStatusLine = [&](const QString& line) {
+        if (line.endsWith(QStringLiteral(" ..."))) {
+            m_run.Ending = 1;
+        }
+    };
+
+    const BackupPassResult result = pass();
+
+    EXPECT_TRUE(result.stopped);
+    EXPECT_LT(filesBelow(m_target).size(), 2);
+
+    m_ui.onStatusLine = nullptr;
+    m_run.Ending = 0;
+    m_index.EmptyIndex();
+    EXPECT_FALSE(pass().stopped);
 }
 
 TEST_F(BackupPassTest, ATargetUnpluggedDuringThePassIsNotMadeAnew)
