@@ -95,13 +95,12 @@ int Application::run()
 
 int Application::onceExitCode() const
 {
-    if (m_passesRun == 0) {
-        return TerminationWatch::requested() ? kExitStopped : kExitNothingSaved;
-    }
-    if (m_lastPassStopped) {
+    const bool nothingSaved = m_passesRun == 0 || m_lastPassReadyTargets == 0;
+    // A signal before the pass or during its wait for a target also stops it.
+    if (m_lastPassStopped || (nothingSaved && TerminationWatch::requested())) {
         return kExitStopped;
     }
-    if (m_lastPassReadyTargets == 0) {
+    if (nothingSaved) {
         return kExitNothingSaved;
     }
     return m_lastPassFailedFiles > 0 ? kExitFilesFailed : kExitSaved;
