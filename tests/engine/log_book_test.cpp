@@ -450,7 +450,8 @@ TEST_F(LogJournalTest, OfALongJournalTheNewestLinesAreRead)
     auto large = reread();
     ASSERT_EQ(large->count(), LogBook::kCapacity);
     for (const QString& line : large->lines()) {
-        ASSERT_TRUE(line.startsWith(QStringLiteral("2024.03.05\t10:00:00\t"))) << line.left(40).toStdString();
+        ASSERT_TRUE(line.startsWith(QStringLiteral("2024.03.05\t10:00:00\t")))
+            << line.left(40).toStdString();
         ASSERT_TRUE(line.endsWith(QString::fromLatin1(text))) << line.left(40).toStdString();
     }
     EXPECT_EQ(large->lines().last().section(u'\t', 2).chopped(1000), QString::number(lines - 1));
