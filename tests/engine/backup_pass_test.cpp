@@ -271,44 +271,6 @@ TEST_F(BackupPassTest, EveryReachableTargetOfTheSourceGetsTheSameVersion)
     EXPECT_TRUE(logged(QStringLiteral("0000.0 KB\t4\t") + file + QStringLiteral(" [1][2]")));
 }
 
-// A file counts as failed when a ready target of its source did not get it,
-// even when another did; the log line names only the targets that hold it.
-TEST_F(BackupPassTest, AFileOneReadyTargetMissedCountsAsFailed)
-{
-    const QString two = m_home.path() + QStringLiteral("two/");
-    QDir().mkpath(two);
-    // A file where the mirrored tree's first folder must go.
-    QFile blocker(two + m_source.mid(1).section(u'/', 0, 0));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    m_settings.target(2).TargetType = QStringLiteral("WIN");
-    m_settings.target(2).TargetDir = two;
-    m_settings.target(3).TargetType = QStringLiteral("WIN");
-    m_settings.target(3).TargetDir = m_home.path() + QStringLiteral("unplugged/");
-    m_settings.sources[0].SourceDirTarget = QStringLiteral("1,2,3");
-    m_settings.CompressData = 0;
-    const QString file = source(QStringLiteral("a.txt"), "once");
-
-    const BackupPassResult result = pass();
-
-    EXPECT_EQ(result.readyTargets, 2);
-    EXPECT_EQ(result.newFiles, 1);
-    EXPECT_EQ(result.failedFiles, 1);
-    EXPECT_FALSE(result.stopped);
-    EXPECT_EQ(versions().size(), 1);
-    EXPECT_EQ(filesBelow(two).size(), 1); // only the blocker
-    EXPECT_TRUE(logged(QStringLiteral("0000.0 KB\t4\t") + file + QStringLiteral(" [1]")))
-        << logTexts().join(u'\n').toStdString();
-
-    // With the way clear, every ready target gets it and nothing failed.
-    ASSERT_TRUE(QFile::remove(blocker.fileName()));
-    source(QStringLiteral("b.txt"), "b");
-    m_index.EmptyIndex();
-    const BackupPassResult again = pass();
-    EXPECT_EQ(again.failedFiles, 0);
-    EXPECT_EQ(filesBelow(two).size(), 2);
-}
-
 TEST_F(BackupPassTest, APassEndedByProgramEndSaysItStopped)
 {
     m_settings.CompressData = 0;
