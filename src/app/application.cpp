@@ -3,6 +3,8 @@
 #include "archiver.h"
 #include "backup_pass.h"
 #include "crash_handler.h"
+#include "encryption_setting.h"
+#include "exit_codes.h"
 #include "file_time_table.h"
 #include "folders.h"
 #include "index_scan.h"
@@ -83,16 +85,35 @@ int Application::run()
         return *exitCode;
     }
     m_started = true;
-    int exitCode = 0;
     if (m_options.once) {
         runOnce();
-        // The pass ran when it found a target; without one nothing was saved.
-        exitCode = m_passesRun > 0 && m_lastPassReadyTargets > 0 ? 0 : 1;
     } else if (!TerminationWatch::requested()) {
         mainLoop();
     }
     programEnd();
-    return exitCode;
+    // After the program end, which lets a stopped pass finish and report.
+    return m_options.once ? onceExitCode() : 0;
+}
+
+int Application::onceExitCode() const
+{
+    const bool nothingSaved = m_passesRun == 0 || m_lastPassReadyTargets == 0;
+    // A signal before the pass or during its wait for a target also stops it.
+    if (m_lastPassStopped || (nothingSaved && TerminationWatch::requested())) {
+        return kExitStopped;
+    }
+    if (nothingSaved) {
+        return kExitNothingSaved;
+    }
+    return m_lastPassFailedFiles > 0 ? kExitFilesFailed : kExitSaved;
+}
+
+void Application::reportSettingProblems()
+{
+    if (const auto problem = EncryptionSettingProblem(m_settings)) {
+        m_log.AddLogLine(QStringLiteral("\t\t") + *problem);
+        m_ui.showMessage(Text("Program_Name"), *problem, MessageIcon::Warning);
+    }
 }
 
 std::optional<int> Application::startUp()
@@ -104,7 +125,7 @@ std::optional<int> Application::startUp()
     if (NamedLock::ensureRuntimeDir(m_paths.folders.runtimeDir) != 1 ||
         m_instanceLock.tryLock() != 1) {
         m_ui.showMessage(programName, Text("TXT00041"), MessageIcon::Information);
-        return 0;
+        return m_options.once ? kExitAlreadyRunning : 0;
     }
     (void)m_presenceLock.tryLock();
 
@@ -129,7 +150,7 @@ std::optional<int> Application::startUp()
 
     if (InstallArchiver(ArchiverCheck::StartUp, m_archiver, m_paths.folders.temp) != 1) {
         m_ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning, true);
-        return 0;
+        return m_options.once ? kExitNothingSaved : 0;
     }
 
     m_store.LoadSettings(m_settings);
@@ -141,6 +162,7 @@ std::optional<int> Application::startUp()
     }
     m_statusLine.setBackupCycle(m_settings.BackupCycle);
 
+    m_log.keepJournal(m_settings.LogfileActive == 1);
     m_log.ReadLogFile();
     m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00157"));
     if (m_store.settingsDamaged()) {
@@ -151,6 +173,7 @@ std::optional<int> Application::startUp()
         m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00437") + u' ' + m_store.listPath() +
                          QStringLiteral(".damaged"));
     }
+    reportSettingProblems();
     if (m_settings.LogfileActive == 1) {
         m_times.LastLogFlush = m_clock.nowSeconds();
         (void)m_log.WriteLogFile(m_settings);
@@ -338,7 +361,7 @@ void Application::programEnd()
         // A worker that did not stop in time ends with the process; running the
         // normal exit path under it could only crash.
         std::fflush(nullptr);
-        ::_exit(0);
+        ::_exit(m_options.once ? kExitStopped : 0);
     }
 }
 
@@ -389,6 +412,8 @@ int Application::startBackupPass()
         [this, result] {
             ++m_passesRun;
             m_lastPassReadyTargets = result->readyTargets;
+            m_lastPassFailedFiles = result->failedFiles;
+            m_lastPassStopped = result->stopped;
             ApplyIndexedSources(m_settings, result->indexed);
             if (result->fullBackupStarted) {
                 m_settings.InitialFullBackupLastStarted = *result->fullBackupStarted;
@@ -411,7 +436,7 @@ void Application::archiverMissing()
     // Ends at once, like a start without the archiver: nothing is saved.
     m_ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning, true);
     std::fflush(nullptr);
-    ::_exit(0);
+    ::_exit(m_options.once ? kExitNothingSaved : 0);
 }
 
 QString Application::ftpTempPath() const

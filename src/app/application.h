@@ -54,6 +54,9 @@ private:
     void mainLoop();
     void runOnce();
     void programEnd();
+    [[nodiscard]] int onceExitCode() const;
+    // Settings read from the file that cannot work as they stand.
+    void reportSettingProblems();
     [[nodiscard]] QString fileTimePath() const;
     // Where this run writes the file-time table: "" when the settings could
     // not be read, so the last good run's table stays for the next start.
@@ -87,6 +90,8 @@ private:
     std::unique_ptr<TargetServices> m_targets;
     int m_passesRun = 0;
     int m_lastPassReadyTargets = 0;
+    int m_lastPassFailedFiles = 0;
+    bool m_lastPassStopped = false;
     NamedLock m_instanceLock;
     NamedLock m_presenceLock;
     std::unique_ptr<PeriodicSection> m_periodic;

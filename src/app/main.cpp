@@ -1,6 +1,7 @@
 #include "application.h"
 #include "clean_command.h"
 #include "cloud_command.h"
+#include "exit_codes.h"
 #include "remote_commands.h"
 #include "restore_command.h"
 #include "settings_commands.h"
@@ -37,7 +38,10 @@ void printUsage()
         "\n"
         "  --headless     run without windows until SIGTERM or SIGINT\n"
         "  --once         start, scan the sources, make one backup pass, end;\n"
-        "                 --full backs up every file\n"
+        "                 --full backs up every file. Exit codes: 0 every file saved at\n"
+        "                 every reachable target; 1 nothing saved (no target reachable,\n"
+        "                 no work folder or archiver); 2 bad arguments; 3 some files not\n"
+        "                 saved; 4 Fernhold already runs; 5 stopped by SIGTERM or SIGINT\n"
         "  --verbose      print status lines on standard error\n"
         "  --signal WORD  switch the running instance: back up now, active, inactive\n"
         "  --status       print the published status number and text\n"
@@ -63,7 +67,7 @@ void printUsage()
 int usageError(const QString& problem)
 {
     std::fprintf(stderr, "fernhold: %s\nTry 'fernhold --help'.\n", qPrintable(problem));
-    return 2;
+    return fernhold::kExitUsage;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "job_settings.h"
 #include "protected_text.h"
 #include "settings_fields.h"
+#include "text_table.h"
 
 #include <QRegularExpression>
 #include <optional>
@@ -147,6 +148,11 @@ SettingEditResult SetSettingFromText(JobSettings& settings, const QString& key,
                 return refuse(QStringLiteral("the archive password may hold only printable ASCII "
                                              "characters, so it can be typed on any keyboard"));
             }
+        }
+    } else if (field == QStringLiteral("CryptData")) {
+        // Encryption without a password would give unencrypted versions.
+        if (value == QStringLiteral("1") && settings.CryptPassword.isEmpty()) {
+            return refuse(Text(QStringLiteral("TXT00462")));
         }
     } else if (field == QStringLiteral("TargetType")) {
         if (value != QStringLiteral("WIN") && value != QStringLiteral("FTP") && !value.isEmpty()) {

@@ -27,8 +27,9 @@ struct SettingEditResult
 // Sets one key from the command line, with the ranges and normalisations the
 // settings window applies (numbers in range, type lists and path lists
 // tidied, target folders ending in "/", printable ASCII archive passwords,
-// protected values that fit their limit, a well-formed schedule). Switching
-// the repeated full backup on or changing its hours restarts its interval.
+// protected values that fit their limit, a well-formed schedule, encryption
+// only once an archive password is set). Switching the repeated full backup
+// on or changing its hours restarts its interval.
 [[nodiscard]] SettingEditResult SetSettingFromText(JobSettings& settings, const QString& key,
                                                    const QString& value, const Clock& clock);
 

@@ -194,6 +194,8 @@ void Pass::walkSources()
     if (const QString excluded = tally.summary(); !excluded.isEmpty()) {
         log(kTabs + Text("TXT00480") + QStringLiteral(": ") + excluded);
     }
+    m_result.failedFiles = single.failedFiles();
+    m_result.stopped = mustStop();
     m_result.newFiles = m_s.index.MergeWorking();
 }
 

@@ -17,6 +17,9 @@ struct BackupPassResult
     std::optional<int> fullBackupStarted; // new InitialFullBackupLastStarted
     int readyTargets = 0;                 // targets reachable at the start
     qint64 newFiles = 0;                  // files backed up
+    // Files of the pass that not every ready target of their source got.
+    int failedFiles = 0;
+    bool stopped = false; // the walk ended early: program end or a status change
 };
 
 // One backup pass, the job of the worker slot: indexes late sources, waits

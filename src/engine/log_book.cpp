@@ -1,5 +1,6 @@
 #include "log_book.h"
 
+#include "append_file.h"
 #include "clock.h"
 #include "file_io.h"
 #include "folders.h"
@@ -29,11 +30,55 @@ QString logPath(const Folders& folders)
     return folders.appData + Text(QStringLiteral("Log_FileName"));
 }
 
+QString journalOf(const QString& log)
+{
+    return log.isEmpty() ? QString() : log + QStringLiteral(".new");
+}
+
+// How many of the journal's first lines the log already holds: a rewrite
+// took them in, but the journal could not be removed after it (the program
+// was killed in between, or the removal failed). The log's newest lines
+// then stand in the journal, ending at its last line taken in.
+qsizetype linesFoldedIn(const QStringList& logNewestFirst, const QStringList& journal)
+{
+    if (logNewestFirst.isEmpty()) {
+        return 0;
+    }
+    for (qsizetype end = journal.size() - 1; end >= 0; --end) {
+        if (journal[end] != logNewestFirst[0]) {
+            continue;
+        }
+        const qsizetype overlap = std::min(end + 1, logNewestFirst.size());
+        qsizetype k = 1;
+        while (k < overlap && journal[end - k] == logNewestFirst[k]) {
+            ++k;
+        }
+        if (k == overlap) {
+            return end + 1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 LogBook::LogBook(const Folders& folders, const Clock& clock)
-    : m_path(logPath(folders)), m_clock(clock), m_lines(kCapacity)
+    : m_path(logPath(folders)), m_clock(clock), m_lines(kCapacity),
+      m_journal(std::make_unique<AppendFile>(journalOf(m_path)))
 {}
+
+LogBook::~LogBook() = default;
+
+void LogBook::keepJournal(bool on)
+{
+    QMutexLocker lock(&m_mutex);
+    m_journalOn = on;
+}
+
+QString LogBook::journalPath() const
+{
+    return m_journal->path();
+}
 
 void LogBook::AddLogLine(const QString& text)
 {
@@ -48,6 +93,11 @@ void LogBook::AddLogLine(const QString& text)
     }
     QString line = m_stamp + text;
     line.truncate(kMaxLineChars);
+    if (m_journalOn) {
+        // Under the lock, so the journal keeps the ring's order. A failed
+        // write leaves the line in memory, for the next rewrite.
+        (void)m_journal->append(line.toUtf8() + "\r\n");
+    }
     m_newest = m_newest + 1 >= kCapacity ? 0 : m_newest + 1;
     m_lines[m_newest] = std::move(line);
     m_count = std::min(m_count + 1, kCapacity);
@@ -62,9 +112,11 @@ int LogBook::WriteLogFile(const JobSettings& settings)
                                .toString(QStringLiteral("yyyy.MM.dd"));
     const qint64 limit = qint64(settings.LogfileMaxSize) * 1024;
 
+    // The ring stays locked until the journal is gone: a line added in
+    // between would be in neither file.
+    QMutexLocker lock(&m_mutex);
     QByteArray content;
     {
-        QMutexLocker lock(&m_mutex);
         // First the lines that stay, then one buffer for all of them: the log
         // is rewritten several times a pass and may hold 10,000 lines.
         qint64 total = 0;
@@ -88,10 +140,11 @@ int LogBook::WriteLogFile(const JobSettings& settings)
         }
         content.truncate(out - content.constData());
     }
-    if (m_path.isEmpty()) {
+    if (m_path.isEmpty() || WriteFileAtomically(m_path, content, true) != 1) {
         return 0;
     }
-    return WriteFileAtomically(m_path, content, true);
+    (void)m_journal->remove();
+    return 1;
 }
 
 void LogBook::ReadLogFile()
@@ -103,14 +156,24 @@ void LogBook::ReadLogFile()
 void LogBook::loadFromFile()
 {
     QStringList read;
+    QStringList journal;
     if (!m_path.isEmpty()) {
-        read = ReadLogFileLines(m_path, {kCapacity, kMaxLineChars, kMaxReadBytes});
+        const LogReadLimits limits{kCapacity, kMaxLineChars, kMaxReadBytes};
+        read = ReadLogFileLines(m_path, limits);
+        journal = ReadLogJournalLines(m_journal->path(), limits);
     }
-    // The file is newest first; the ring is oldest first.
+    journal.remove(0, linesFoldedIn(read, journal));
+    // The file is newest first; the ring is oldest first, the journal's
+    // lines after the file's, the newest kCapacity of them all.
+    const int fromJournal = static_cast<int>(journal.size());
+    const int fromFile = std::min(static_cast<int>(read.size()), kCapacity - fromJournal);
+    const int n = fromFile + fromJournal;
     std::vector<QString> lines(kCapacity);
-    const int n = static_cast<int>(read.size());
-    for (int k = 0; k < n; ++k) {
-        lines[n - 1 - k] = std::move(read[k]);
+    for (int k = 0; k < fromFile; ++k) {
+        lines[fromFile - 1 - k] = std::move(read[k]);
+    }
+    for (int k = 0; k < fromJournal; ++k) {
+        lines[fromFile + k] = std::move(journal[k]);
     }
     QMutexLocker lock(&m_mutex);
     m_lines = std::move(lines);
@@ -132,6 +195,10 @@ int LogBook::clearLogFile(UserInterface& ui)
         return 0;
     }
     QMutexLocker fileLock(&m_fileMutex);
+    {
+        QMutexLocker lock(&m_mutex);
+        (void)m_journal->remove();
+    }
     if (!QFile::remove(m_path) && QFileInfo::exists(m_path)) {
         fileLock.unlock();
         ui.showMessage(Text(QStringLiteral("TXT00001")),

@@ -35,14 +35,25 @@ QString trimBlanks(const QString& text)
     return text.sliced(begin, end - begin);
 }
 
+// Which lines a collector keeps when the file holds more than maxLines.
+enum class Keep
+{
+    First,  // the log file: newest first
+    Newest, // the journal: oldest first
+};
+
 class LineCollector
 {
 public:
-    explicit LineCollector(const LogReadLimits& limits)
-        : m_limits(limits), m_maxLineBytes(limits.maxLineChars * 4)
+    LineCollector(const LogReadLimits& limits, Keep keep, bool skipFirstLine)
+        : m_limits(limits), m_maxLineBytes(limits.maxLineChars * 4), m_keep(keep),
+          m_skipping(skipFirstLine)
     {}
 
-    [[nodiscard]] bool full() const { return m_lines.size() >= m_limits.maxLines; }
+    [[nodiscard]] bool full() const
+    {
+        return m_keep == Keep::First && m_lines.size() >= m_limits.maxLines;
+    }
 
     // Takes the bytes of a chunk; stops early when the line limit is reached.
     void take(const char* data, qsizetype size)
@@ -50,11 +61,17 @@ public:
         while (size > 0 && !full()) {
             const char* newline = static_cast<const char*>(std::memchr(data, '\n', size));
             const qsizetype part = newline ? newline - data : size;
-            keep(data, part);
+            if (!m_skipping) {
+                keep(data, part);
+            }
             if (!newline) {
                 return;
             }
-            finishLine();
+            if (m_skipping) {
+                m_skipping = false;
+            } else {
+                finishLine();
+            }
             data += part + 1;
             size -= part + 1;
         }
@@ -65,6 +82,9 @@ public:
     {
         if (m_started && !full()) {
             finishLine();
+        }
+        if (m_lines.size() > m_limits.maxLines) {
+            m_lines.remove(0, m_lines.size() - m_limits.maxLines);
         }
         return std::move(m_lines);
     }
@@ -95,6 +115,10 @@ private:
         }
         text.truncate(m_limits.maxLineChars);
         m_lines.append(std::move(text));
+        // Older lines go in batches, so keeping the newest stays cheap.
+        if (m_keep == Keep::Newest && m_lines.size() >= 2 * qsizetype(m_limits.maxLines)) {
+            m_lines.remove(0, m_lines.size() - m_limits.maxLines);
+        }
         m_line.clear();
         m_started = false;
         m_cut = false;
@@ -102,6 +126,8 @@ private:
 
     const LogReadLimits& m_limits;
     const qsizetype m_maxLineBytes;
+    const Keep m_keep;
+    bool m_skipping; // in a line that began before the part read
     QStringList m_lines;
     QByteArray m_line;
     bool m_started = false;
@@ -135,7 +161,9 @@ QString ConvertOlderLogLine(const QString& line)
     return result;
 }
 
-QStringList ReadLogFileLines(const QString& path, const LogReadLimits& limits)
+namespace {
+
+QStringList readLines(const QString& path, const LogReadLimits& limits, Keep keep)
 {
     // A FIFO or device under the log's name would block or never end.
     if (!QFileInfo(path).isFile()) {
@@ -145,9 +173,16 @@ QStringList ReadLogFileLines(const QString& path, const LogReadLimits& limits)
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    LineCollector collector(limits);
+    // The newest lines of a journal stand at its end. Reading starts one
+    // byte early: the line cut there is skipped up to its line end.
+    const qint64 start =
+        keep == Keep::Newest ? std::max<qint64>(0, file.size() - limits.maxBytes) : 0;
+    if (start > 0 && !file.seek(start - 1)) {
+        return {};
+    }
+    LineCollector collector(limits, keep, start > 0);
     std::array<char, 65536> buffer{};
-    qint64 left = limits.maxBytes;
+    qint64 left = start > 0 ? limits.maxBytes + 1 : limits.maxBytes;
     while (left > 0 && !collector.full()) {
         const qint64 got = file.read(buffer.data(), std::min<qint64>(buffer.size(), left));
         if (got <= 0) {
@@ -157,6 +192,18 @@ QStringList ReadLogFileLines(const QString& path, const LogReadLimits& limits)
         collector.take(buffer.data(), got);
     }
     return collector.finish();
+}
+
+} // namespace
+
+QStringList ReadLogFileLines(const QString& path, const LogReadLimits& limits)
+{
+    return readLines(path, limits, Keep::First);
+}
+
+QStringList ReadLogJournalLines(const QString& path, const LogReadLimits& limits)
+{
+    return readLines(path, limits, Keep::Newest);
 }
 
 } // namespace fernhold

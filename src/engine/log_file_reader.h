@@ -18,6 +18,10 @@ struct LogReadLimits
 // regular file gives no lines.
 [[nodiscard]] QStringList ReadLogFileLines(const QString& path, const LogReadLimits& limits);
 
+// The same for the log's journal, whose lines stand oldest first: its newest
+// `maxLines` lines within its last `maxBytes`, oldest first.
+[[nodiscard]] QStringList ReadLogJournalLines(const QString& path, const LogReadLimits& limits);
+
 // A line of the older layout ("yyyymmdd hhmmss size unit text", fixed columns)
 // in today's layout. Works on lines of any length: missing columns give "".
 [[nodiscard]] QString ConvertOlderLogLine(const QString& line);

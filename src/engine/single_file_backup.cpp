@@ -3,6 +3,7 @@
 #include "archiver.h"
 #include "backup_context.h"
 #include "clock.h"
+#include "encryption_setting.h"
 #include "file_record.h"
 #include "file_time_table.h"
 #include "folders.h"
@@ -60,7 +61,8 @@ QString WrappedActivity(const QString& activity)
 }
 
 SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
-    : m_services(services), m_pass(pass)
+    : m_services(services), m_pass(pass),
+      m_encryptionProblem(EncryptionSettingProblem(services.settings))
 {}
 
 QString SingleFileBackup::zipTemp() const
@@ -165,13 +167,21 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     if (packed) {
         QFile::remove(zipTemp());
     }
-    const bool zipOk = packed && packFile(path, name);
+    const bool refused = packed && m_encryptionProblem.has_value();
+    if (refused && !m_encryptionReported) {
+        m_encryptionReported = true;
+        m_services.log.AddLogLine(QStringLiteral("\t\t") + *m_encryptionProblem);
+        m_services.ui.showMessage(Text("Program_Name"), *m_encryptionProblem, MessageIcon::Warning,
+                                  true);
+    }
+    const bool zipOk = packed && !refused && packFile(path, name);
     if (packed && !zipOk) {
         QFile::remove(zipTemp());
     }
     const QString versionName = VersionName(name, stamp, VersionSuffix(name, packed, encrypts(s)));
 
     int successes = 0;
+    int tried = 0;
     bool longPath = false;
     QString done;
     for (int t = 1; t <= kTargetCount; ++t) {
@@ -180,18 +190,27 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
             continue;
         }
         const QString& type = s.target(t).TargetType;
+        int saved = 0;
         if (type == QStringLiteral("WIN")) {
             if (!packed || zipOk) {
-                successes += toFolderTarget(t, folder, path, versionName, longPath);
+                saved = toFolderTarget(t, folder, path, versionName, longPath);
             }
         } else if (type == QStringLiteral("FTP")) {
             if (!packed || zipOk) {
-                successes += toFtpTarget(t, folder, path, versionName);
+                saved = toFtpTarget(t, folder, path, versionName);
             }
         } else {
             continue;
         }
-        done += u'[' + QString::number(t) + u']';
+        ++tried;
+        successes += saved;
+        // The log line names the targets that hold the version.
+        if (saved == 1) {
+            done += u'[' + QString::number(t) + u']';
+        }
+    }
+    if (successes == 0 || successes < tried) {
+        ++m_failedFiles;
     }
     if (packed) {
         QFile::remove(zipTemp());
@@ -214,7 +233,7 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
                                   path);
         if (longPath) {
             ++m_pass.LongPathCount;
-        } else if (s.WarnFileLocked == 1 && !PassMustStop(m_services.run)) {
+        } else if (s.WarnFileLocked == 1 && !refused && !PassMustStop(m_services.run)) {
             // A run cut short by program end or a pause is no locked file,
             // and a box would hold up the end.
             m_services.ui.showMessage(Text("Program_Name"),

@@ -26,6 +26,10 @@ public:
     void BackupFile(const QString& folder, const QString& name, qint64 size,
                     const std::optional<FileRecord>& record, const QString& sourceDirTarget);
 
+    // Files of this pass that some ready target of their source did not get
+    // (none, or not all of them).
+    [[nodiscard]] int failedFiles() const { return m_failedFiles; }
+
     // The archive being made and the copy for an upload, in the private work folder.
     [[nodiscard]] QString zipTemp() const;
     [[nodiscard]] QString ftpTemp() const;
@@ -43,6 +47,11 @@ private:
     // Version folders made or found in this pass: the next file there needs
     // no folder calls.
     QSet<QString> m_versionFolders;
+    // Set when the settings ask for encryption that cannot be done: then no
+    // archive is made, and the pass says why once.
+    const std::optional<QString> m_encryptionProblem;
+    bool m_encryptionReported = false;
+    int m_failedFiles = 0;
 };
 
 // "0001.5 KB": the size in KB, MB or GB with one decimal, right-aligned to

@@ -208,6 +208,14 @@ FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray
     : m_impl(std::make_unique<Impl>())
 {
     Impl& d = *m_impl;
+    // No name means an anonymous login: USER without a name is a syntax
+    // error to servers. The password follows the custom of FTP clients.
+    if (user.isEmpty()) {
+        user = "anonymous";
+        if (password.isEmpty()) {
+            password = "anonymous@";
+        }
+    }
     d.user = std::move(user);
     d.password = std::move(password);
     d.options = std::move(options);

@@ -127,6 +127,48 @@ TEST_P(FtpGoneRun, AServerThatIsGoneLeavesTheFolderTargetAlone)
               QStringLiteral(" [2]"));
 }
 
+// An FTP target without a user name, at a server that lets "anonymous"
+// write: the version arrives.
+class AnonymousFtpRun : public BackupRunTest, public ::testing::WithParamInterface<FtpServerKind>
+{
+};
+
+TEST_P(AnonymousFtpRun, ATargetWithoutAUserNameLogsInAsAnonymous)
+{
+    FERNHOLD_REQUIRE_FTP_SERVER(GetParam());
+    FtpServerOptions options;
+    options.anonymous = true;
+    FtpServer server(GetParam(), options);
+    ASSERT_TRUE(server.started()) << server.error().toStdString();
+    server.makeFolder("public");
+    TargetEntry& ftp = m_settings.target(1);
+    ftp = TargetEntry();
+    ftp.TargetType = QStringLiteral("FTP");
+    ftp.FTPServerName = server.host();
+    ftp.FTPServerPort = QString::number(server.port());
+    ftp.FTPSubDir = server.ftpFolder().mid(1) + QStringLiteral("public");
+    ftp.FTPUnicode = 1;
+    m_settings.CompressData = 0;
+    const QString file = source(QStringLiteral("for everyone.txt"), "open to all");
+
+    const RunResult r = once();
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << server.log().toStdString();
+
+    const QString folder = server.localFolder() + QStringLiteral("public/") + MirrorText(m_source);
+    const QString version =
+        versionOf(QStringLiteral("for everyone.txt"), QStringLiteral(".txt"), folder);
+    ASSERT_FALSE(version.isEmpty()) << filesBelow(server.localFolder()).join(u' ').toStdString();
+    EXPECT_EQ(fileBytes(version), QByteArray("open to all"));
+    EXPECT_EQ(logTexts().filter(file).value(0).right(4), QStringLiteral(" [1]"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, AnonymousFtpRun,
+                         ::testing::Values(FtpServerKind::Pyftpdlib, FtpServerKind::Vsftpd),
+                         [](const ::testing::TestParamInfo<FtpServerKind>& info) {
+                             return std::string(info.param == FtpServerKind::Pyftpdlib ? "pyftpdlib"
+                                                                                       : "vsftpd");
+                         });
+
 INSTANTIATE_TEST_SUITE_P(Servers, FtpBackupRun,
                          ::testing::Combine(::testing::Values(FtpServerKind::Pyftpdlib,
                                                               FtpServerKind::Vsftpd),

@@ -79,7 +79,7 @@ TEST_P(RunFault, AnUnreadableFileIsReportedAndSavedOnceItCanBeRead)
     ASSERT_EQ(::chmod(native(locked).constData(), 0), 0);
 
     const ToolResult first = onceThrough(*ordinary);
-    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    ASSERT_EQ(first.exitCode, 3) << first.err.toStdString(); // a file failed
 
     EXPECT_EQ(
         restored(versionOf(QStringLiteral("open.txt"), suffix("txt")), QStringLiteral("open.txt")),
@@ -119,7 +119,7 @@ TEST_P(RunFault, AReadOnlyTargetGetsNothingAndTheIndexStaysAsItWas)
         ASSERT_EQ(::chmod(native(folder).constData(), 0555), 0);
     }
     const ToolResult failed = onceThrough(*ordinary, false);
-    ASSERT_EQ(failed.exitCode, 0) << failed.err.toStdString();
+    ASSERT_EQ(failed.exitCode, 3) << failed.err.toStdString(); // files failed
 
     EXPECT_EQ(summaryOf(failed.err).value(0),
               text("TXT00078") + QStringLiteral(" (0 ") + text("TXT00079") + u')')
@@ -187,7 +187,7 @@ TEST_P(RunFault, AFullTargetKeepsOnlyCompleteVersionsAndTheRestFollows)
                  QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QStringLiteral("sh"),
                  m_target, FernholdProgram(), out});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(fileBytes(out + QStringLiteral("rc1")), QByteArray("0\n"));
+    EXPECT_EQ(fileBytes(out + QStringLiteral("rc1")), QByteArray("3\n")); // files failed
     EXPECT_EQ(fileBytes(out + QStringLiteral("rc2")), QByteArray("0\n"));
 
     const QString mirrored = MirrorText(m_source);
@@ -267,7 +267,7 @@ TEST_P(RunFault, ANameOf255BytesIsReportedAsTooLongForTheTarget)
     source(QStringLiteral("short.txt"), "fits");
 
     const RunResult r = once();
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exitCode, 3) << r.err.toStdString(); // the long name failed
 
     EXPECT_EQ(filesBelow(m_target).size(), 1);
     EXPECT_TRUE(logTexts().contains(failedLine(file)));

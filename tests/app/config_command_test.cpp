@@ -2,6 +2,7 @@
 #include "run_program.h"
 #include "running_instance.h"
 #include "temp_home.h"
+#include "text_table.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,40 @@ TEST_F(ConfigCommandTest, ValuesAreNormalisedLikeTheSettingsWindowDoes)
     EXPECT_EQ(get(QStringLiteral("InitialFullBackupLastStarted")), QStringLiteral("0"));
     EXPECT_EQ(set(QStringLiteral("InitialRepeater"), QStringLiteral("1")), 0);
     EXPECT_GT(get(QStringLiteral("InitialFullBackupLastStarted")).toLongLong(), 1700000000);
+}
+
+TEST_F(ConfigCommandTest, EncryptionIsSwitchedOnOnlyWithAPasswordAndAKnownMethod)
+{
+    const auto set = [](const QString& key, const QString& value) {
+        return RunFernhold({QStringLiteral("config"), QStringLiteral("set"), key, value});
+    };
+    const auto setSecret = [](const QString& key, const QByteArray& value) {
+        return RunFernhold(
+            {QStringLiteral("config"), QStringLiteral("set"), key, QStringLiteral("--stdin")},
+            value);
+    };
+    const auto get = [](const QString& key) {
+        return out(RunFernhold({QStringLiteral("config"), QStringLiteral("get"), key}));
+    };
+    const RunResult without = set(QStringLiteral("CryptData"), QStringLiteral("1"));
+    EXPECT_EQ(without.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(without.err).contains(Text(QStringLiteral("TXT00462"))))
+        << without.err.toStdString();
+    EXPECT_EQ(get(QStringLiteral("CryptData")), QStringLiteral("0"));
+    for (const QString& method : {QStringLiteral("-1"), QStringLiteral("3"), QStringLiteral("7")}) {
+        EXPECT_EQ(set(QStringLiteral("CryptMethode"), method).exitCode, 2) << method.toStdString();
+    }
+    EXPECT_EQ(get(QStringLiteral("CryptMethode")), QStringLiteral("0"));
+
+    ASSERT_EQ(setSecret(QStringLiteral("CryptPassword"), "correct horse\n").exitCode, 0);
+    EXPECT_EQ(set(QStringLiteral("CryptData"), QStringLiteral("1")).exitCode, 0);
+    EXPECT_EQ(set(QStringLiteral("CryptMethode"), QStringLiteral("2")).exitCode, 0);
+    EXPECT_EQ(get(QStringLiteral("CryptData")), QStringLiteral("1"));
+    EXPECT_EQ(get(QStringLiteral("CryptMethode")), QStringLiteral("2"));
+    // Without the password encryption is off again; switching it off is always allowed.
+    ASSERT_EQ(setSecret(QStringLiteral("CryptPassword"), "\n").exitCode, 0);
+    EXPECT_EQ(get(QStringLiteral("CryptData")), QStringLiteral("0"));
+    EXPECT_EQ(set(QStringLiteral("CryptData"), QStringLiteral("0")).exitCode, 0);
 }
 
 TEST_F(ConfigCommandTest, SourcesAreAddedListedAndRemoved)

@@ -98,18 +98,36 @@ TEST_F(BackupPassTest, EncryptedVersionsOpenOnlyWithThePassword)
     EXPECT_EQ(versions().size(), 3);
 }
 
-TEST_F(BackupPassTest, EncryptionWithoutAPasswordGivesAPlainZip)
+// Encryption asked for without a password used to give plain archives; now
+// no file is saved, each counts as failed, and the pass says why once.
+TEST_F(BackupPassTest, EncryptionWithoutAPasswordSavesNothingAndSaysWhyOncePerPass)
 {
     m_settings.CompressData = 1;
     m_settings.CryptData = 1;
     m_settings.CryptPassword.clear();
-    source(QStringLiteral("a.txt"), "open to all");
+    m_settings.WarnFileLocked = 1;
+    const QStringList files = {source(QStringLiteral("a.txt"), "open to all"),
+                               source(QStringLiteral("b.txt"), "b"),
+                               source(QStringLiteral("sub/c.txt"), "c")};
 
-    EXPECT_EQ(pass().newFiles, 1);
+    BackupPassResult result = pass();
 
-    const QString version = mirror() + QStringLiteral("a.txt@") + stamp() + QStringLiteral(".zip");
-    EXPECT_EQ(versions(), QStringList{QFileInfo(version).fileName()});
-    EXPECT_EQ(unpacked(version, QStringLiteral("a.txt")), QByteArray("open to all"));
+    EXPECT_EQ(result.newFiles, 0);
+    EXPECT_EQ(result.failedFiles, 3);
+    EXPECT_TRUE(filesBelow(m_target).isEmpty());
+    for (const QString& file : files) {
+        EXPECT_TRUE(logged(failedLine(file))) << file.toStdString();
+    }
+    const QString why = text("TXT00460");
+    EXPECT_EQ(logTexts().count(QStringLiteral("\t\t") + why), 1);
+    ASSERT_EQ(m_ui.messages().size(), 1u);
+    EXPECT_EQ(m_ui.messages()[0].text, why);
+    EXPECT_EQ(m_index.IndexCount(), 0);
+
+    result = pass();
+    EXPECT_EQ(result.failedFiles, 3);
+    EXPECT_EQ(m_ui.messages().size(), 2u);
+    EXPECT_EQ(logTexts().count(QStringLiteral("\t\t") + why), 2);
 }
 
 TEST_F(BackupPassTest, AnUnknownEncryptionMethodGivesNoUnencryptedVersion)
@@ -120,11 +138,31 @@ TEST_F(BackupPassTest, AnUnknownEncryptionMethodGivesNoUnencryptedVersion)
     m_settings.CryptMethode = 7;
     const QString file = source(QStringLiteral("a.txt"), "secret");
 
-    EXPECT_EQ(pass().newFiles, 0);
+    const BackupPassResult result = pass();
+    EXPECT_EQ(result.newFiles, 0);
+    EXPECT_EQ(result.failedFiles, 1);
 
     EXPECT_TRUE(versions().isEmpty());
     EXPECT_TRUE(logged(failedLine(file)));
+    EXPECT_TRUE(logged(QStringLiteral("\t\t") + text("TXT00461")));
+    EXPECT_TRUE(m_ui.sawMessageContaining(text("TXT00461")));
     EXPECT_EQ(m_index.IndexCount(), 0);
+}
+
+// Plain copies are never encrypted, so the encryption settings do not stop them.
+TEST_F(BackupPassTest, CopiesAreSavedWhateverTheEncryptionSettings)
+{
+    m_settings.CompressData = 0;
+    m_settings.CryptData = 1;
+    m_settings.CryptPassword.clear();
+    m_settings.CryptMethode = 7;
+    source(QStringLiteral("a.txt"), "plain");
+
+    const BackupPassResult result = pass();
+
+    EXPECT_EQ(result.newFiles, 1);
+    EXPECT_EQ(result.failedFiles, 0);
+    EXPECT_TRUE(m_ui.messages().empty());
 }
 
 TEST_F(BackupPassTest, TwoSavesWithinOneSecondLeaveOneVersion)
@@ -231,6 +269,29 @@ TEST_F(BackupPassTest, EveryReachableTargetOfTheSourceGetsTheSameVersion)
     EXPECT_EQ(versions(), versions(two));
     EXPECT_EQ(versions().size(), 1);
     EXPECT_TRUE(logged(QStringLiteral("0000.0 KB\t4\t") + file + QStringLiteral(" [1][2]")));
+}
+
+TEST_F(BackupPassTest, APassEndedByProgramEndSaysItStopped)
+{
+    m_settings.CompressData = 0;
+    m_settings.sources[0].SourceDirSub = 0;
+    source(QStringLiteral("1.txt"), "1");
+    source(QStringLiteral("2.txt"), "2");
+    m_ui.onStatusLine = [&](const QString& line) {
+        if (line.endsWith(QStringLiteral(" ..."))) {
+            m_run.Ending = 1;
+        }
+    };
+
+    const BackupPassResult result = pass();
+
+    EXPECT_TRUE(result.stopped);
+    EXPECT_LT(filesBelow(m_target).size(), 2);
+
+    m_ui.onStatusLine = nullptr;
+    m_run.Ending = 0;
+    m_index.EmptyIndex();
+    EXPECT_FALSE(pass().stopped);
 }
 
 TEST_F(BackupPassTest, ATargetUnpluggedDuringThePassIsNotMadeAnew)

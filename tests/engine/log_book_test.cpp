@@ -326,3 +326,154 @@ TEST_F(LogBookTest, TwoThreadsAddAndWriteWithoutLosingLines)
     EXPECT_TRUE(seen.contains(QStringLiteral("w3999")));
     EXPECT_TRUE(seen.contains(QStringLiteral("m3999")));
 }
+
+// The journal beside the log file: what a killed run leaves, and how the next
+// start and rewrite take it in.
+class LogJournalTest : public LogBookTest
+{
+protected:
+    LogJournalTest() { log.keepJournal(true); }
+
+    [[nodiscard]] QString journalPath() const
+    {
+        return home.appData() + QStringLiteral("fernhold.log.new");
+    }
+};
+
+TEST_F(LogJournalTest, EveryLineReachesTheJournalAsItIsAddedAndARewriteTakesItIn)
+{
+    writeLog("2024.03.04\t10:00:00\t\t\tfrom the last rewrite\r\n");
+    log.ReadLogFile();
+    log.AddLogLine(QStringLiteral("a"));
+    clock.advanceSeconds(1);
+    log.AddLogLine(QStringLiteral("b \u00FC"));
+    EXPECT_EQ(log.journalPath(), journalPath());
+    EXPECT_EQ(TempHome::readFile(journalPath()),
+              QByteArray("2024.03.05\t14:07:09\ta\r\n2024.03.05\t14:07:10\tb \xC3\xBC\r\n"));
+    EXPECT_FALSE(QFileInfo(journalPath())
+                     .permissions()
+                     .testAnyFlags(QFileDevice::ReadOther | QFileDevice::ReadGroup));
+    EXPECT_EQ(fileLines().size(), 1) << "the log file waits for its rewrite";
+
+    // As after a kill: a fresh start reads the file and the journal after it.
+    auto next = reread();
+    EXPECT_EQ(next->lines(), log.lines());
+    ASSERT_EQ(next->count(), 3);
+    ASSERT_EQ(next->WriteLogFile(settings), 1);
+    EXPECT_EQ(fileLines(), QStringList({QStringLiteral("2024.03.05\t14:07:10\tb \u00FC"),
+                                        QStringLiteral("2024.03.05\t14:07:09\ta"),
+                                        QStringLiteral("2024.03.04\t10:00:00\t\t\tfrom the last "
+                                                       "rewrite")}));
+    EXPECT_FALSE(QFileInfo::exists(journalPath()));
+    EXPECT_EQ(reread()->lines(), log.lines());
+
+    // The next line starts a new journal.
+    next->keepJournal(true);
+    next->AddLogLine(QStringLiteral("c"));
+    EXPECT_EQ(TempHome::readFile(journalPath()), QByteArray("2024.03.05\t14:07:10\tc\r\n"));
+    EXPECT_EQ(reread()->count(), 4);
+}
+
+TEST_F(LogJournalTest, FoldedJournalLinesKeepTheDayAndSizeLimits)
+{
+    clock.setNow(at(2024, 3, 3, 23, 59, 59));
+    log.AddLogLine(QStringLiteral("two days ago"));
+    clock.setNow(at(2024, 3, 5, 9, 0, 0));
+    // 20 characters of date and time + 108 of text: 8 lines are 1 K characters.
+    for (int i = 0; i < 20; ++i) {
+        log.AddLogLine(QString::number(i % 10).repeated(108));
+    }
+    auto next = reread();
+    ASSERT_EQ(next->count(), 21);
+
+    settings.LogfileMaxDays = 1;
+    settings.LogfileMaxSize = 999;
+    ASSERT_EQ(next->WriteLogFile(settings), 1);
+    EXPECT_EQ(fileLines().size(), 20);
+    EXPECT_FALSE(fileLines().join(u'\n').contains(QStringLiteral("two days ago")));
+
+    settings.LogfileMaxSize = 1;
+    ASSERT_EQ(next->WriteLogFile(settings), 1);
+    const QStringList written = fileLines();
+    ASSERT_EQ(written.size(), 8);
+    EXPECT_TRUE(written.first().endsWith(QStringLiteral("\t") + QString(108, u'9')));
+    EXPECT_TRUE(written.last().endsWith(QStringLiteral("\t") + QString(108, u'2')));
+}
+
+// A run killed after its rewrite but before the journal went leaves a
+// journal whose lines the log holds already.
+TEST_F(LogJournalTest, AJournalTheLogAlreadyHoldsIsNotReadTwice)
+{
+    log.AddLogLine(QStringLiteral("a"));
+    log.AddLogLine(QStringLiteral("b"));
+    const QByteArray journal = TempHome::readFile(journalPath());
+    ASSERT_EQ(log.WriteLogFile(settings), 1);
+    ASSERT_FALSE(QFileInfo::exists(journalPath()));
+    home.writeFile(QStringLiteral(".config/fernhold/fernhold.log.new"), journal);
+
+    auto next = reread();
+    EXPECT_EQ(next->lines(), log.lines());
+
+    // Lines added to that journal afterwards are read once, after the rest.
+    next->keepJournal(true);
+    next->AddLogLine(QStringLiteral("c"));
+    auto third = reread();
+    ASSERT_EQ(third->count(), 3);
+    EXPECT_TRUE(third->lines()[0].endsWith(QStringLiteral("\ta")));
+    EXPECT_TRUE(third->lines()[1].endsWith(QStringLiteral("\tb")));
+    EXPECT_TRUE(third->lines()[2].endsWith(QStringLiteral("\tc")));
+}
+
+TEST_F(LogJournalTest, OfALongJournalTheNewestLinesAreRead)
+{
+    writeLog("2024.03.04\t10:00:00\told\r\n");
+    for (int i = 0; i < LogBook::kCapacity + 50; ++i) {
+        log.AddLogLine(QString::number(i));
+    }
+    auto next = reread();
+    ASSERT_EQ(next->count(), LogBook::kCapacity);
+    EXPECT_TRUE(next->lines().first().endsWith(QStringLiteral("\t50")));
+    EXPECT_TRUE(next->lines().last().endsWith(QStringLiteral("\t10049")));
+
+    // Beyond the read limit only the journal's end is read, from a line start.
+    QFile file(journalPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray text(1000, 'j');
+    int lines = 0;
+    for (qint64 written = 0; written <= LogBook::kMaxReadBytes + 5000; ++lines) {
+        const QByteArray line =
+            "2024.03.05\t10:00:00\t" + QByteArray::number(lines) + text + "\r\n";
+        ASSERT_EQ(file.write(line), line.size());
+        written += line.size();
+    }
+    file.close();
+    auto large = reread();
+    ASSERT_EQ(large->count(), LogBook::kCapacity);
+    for (const QString& line : large->lines()) {
+        ASSERT_TRUE(line.startsWith(QStringLiteral("2024.03.05\t10:00:00\t")))
+            << line.left(40).toStdString();
+        ASSERT_TRUE(line.endsWith(QString::fromLatin1(text))) << line.left(40).toStdString();
+    }
+    EXPECT_EQ(large->lines().last().section(u'\t', 2).chopped(1000), QString::number(lines - 1));
+}
+
+TEST_F(LogJournalTest, WithoutTheJournalLinesWaitForTheRewrite)
+{
+    log.keepJournal(false);
+    log.AddLogLine(QStringLiteral("in memory only"));
+    EXPECT_FALSE(QFileInfo::exists(journalPath()));
+    EXPECT_EQ(reread()->count(), 0);
+}
+
+TEST_F(LogJournalTest, ClearingTheLogRemovesTheJournal)
+{
+    log.AddLogLine(QStringLiteral("first"));
+    ASSERT_EQ(log.WriteLogFile(settings), 1);
+    log.AddLogLine(QStringLiteral("second"));
+    ASSERT_TRUE(QFileInfo::exists(journalPath()));
+    FakeUserInterface ui;
+    ui.queueAnswer(true);
+    ASSERT_EQ(log.clearLogFile(ui), 1);
+    EXPECT_FALSE(QFileInfo::exists(journalPath()));
+    EXPECT_EQ(reread()->count(), 0);
+}

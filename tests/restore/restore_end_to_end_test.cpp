@@ -23,6 +23,11 @@ protected:
         ASSERT_EQ(fernhold({QStringLiteral("source"), QStringLiteral("add"), m_source,
                             QStringLiteral("--targets"), QStringLiteral("1")}),
                   0);
+        // The password first: encryption is refused without one.
+        ASSERT_EQ(fernhold({QStringLiteral("config"), QStringLiteral("set"),
+                            QStringLiteral("CryptPassword"), QStringLiteral("--stdin")},
+                           "tree password\n"),
+                  0);
         for (const auto& [key, value] : {std::pair{"WorkModeExtended", "1"},
                                          {"CryptData", "1"},
                                          {"CompressData", "1"},
@@ -31,10 +36,6 @@ protected:
                                 QString::fromLatin1(key), QString::fromLatin1(value)}),
                       0);
         }
-        ASSERT_EQ(fernhold({QStringLiteral("config"), QStringLiteral("set"),
-                            QStringLiteral("CryptPassword"), QStringLiteral("--stdin")},
-                           "tree password\n"),
-                  0);
     }
 
     int fernhold(const QStringList& arguments, const QByteArray& input = {})

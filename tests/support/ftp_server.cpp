@@ -231,6 +231,9 @@ void FtpServer::startPyftpdlib(const FtpServerOptions& options)
     if (!options.longReply.isEmpty()) {
         arguments << QStringLiteral("--long-reply") << options.longReply;
     }
+    if (options.anonymous) {
+        arguments << QStringLiteral("--anonymous");
+    }
 
     m_process = newProcess(m_dir.path() + QStringLiteral("/server.log"));
     m_process->start(kPython, arguments);

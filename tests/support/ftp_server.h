@@ -24,6 +24,7 @@ struct FtpServerOptions
     qint64 dropTransferAfter = -1;  // close everything once, after this many data bytes
     qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many
     QString longReply;              // "banner" or "pwd": a reply line of 100 KB
+    bool anonymous = false;         // "anonymous" may log in with any password and write
 };
 
 // A real FTP server on a free port of 127.0.0.1 for the lifetime of the

@@ -5,12 +5,14 @@ Serves --root to one user on 127.0.0.1, binds a free port and prints
 "PORT <number>" once it accepts connections. Options make it misbehave the
 way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST,
 a dropped connection after USER or in the middle of a transfer, a stalled
-transfer, and a reply line of 100 KB.
+transfer, and a reply line of 100 KB. --anonymous lets "anonymous" log in
+with any password and write, as a public upload server does.
 """
 
 import argparse
 import logging
 import sys
+import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, proto_cmds
@@ -33,6 +35,7 @@ def main():
     parser.add_argument("--stall-transfer-after", type=int, default=-1,
                         help="stop sending data, connections left open, after this many bytes")
     parser.add_argument("--long-reply", choices=["banner", "pwd"])
+    parser.add_argument("--anonymous", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
@@ -107,6 +110,10 @@ def main():
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    if args.anonymous:
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")  # the warning about a writing anonymous user
+            authorizer.add_anonymous(args.root, perm="elradfmwMT")
     Handler.authorizer = authorizer
 
     server = FTPServer(("127.0.0.1", 0), Handler)

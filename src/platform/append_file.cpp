@@ -1,0 +1,65 @@
+#include "append_file.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fernhold {
+
+AppendFile::AppendFile(QString path) : m_path(std::move(path)) {}
+
+AppendFile::~AppendFile()
+{
+    close();
+}
+
+int AppendFile::append(const QByteArray& bytes)
+{
+    if (m_path.isEmpty()) {
+        return 0;
+    }
+    if (m_fd < 0) {
+        m_fd = ::open(QFile::encodeName(m_path).constData(),
+                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (m_fd < 0) {
+            return 0;
+        }
+    }
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return 0;
+        }
+        data += written;
+        left -= written;
+    }
+    return 1;
+}
+
+int AppendFile::remove()
+{
+    close();
+    if (m_path.isEmpty()) {
+        return 1;
+    }
+    if (::unlink(QFile::encodeName(m_path).constData()) == 0 || errno == ENOENT) {
+        return 1;
+    }
+    return 0;
+}
+
+void AppendFile::close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+} // namespace fernhold
