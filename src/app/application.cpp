@@ -232,12 +232,16 @@ void Application::readTables()
                          MessageIcon::Warning);
     }
     const bool stateRead = m_state.load();
+    // What a cut-short first save delivered has versions: known, whatever
+    // the table of that run says.
+    m_index.AddReference(m_state.firstSaveRecords());
     m_compareWithTable =
         m_options.once || m_settings.WorkModeExtended >= 1 || m_state.compareAtNextStart();
     if (!m_settingsTrusted) {
         // Nothing of this run may count as the last good one.
         m_state.setCompareAtNextStart(true);
         (void)m_state.save();
+        m_state.setReadOnly();
         return;
     }
     // Without the state file, an installation that kept a table has saved its
@@ -250,9 +254,8 @@ void Application::requestFullSave()
 {
     // Kept until a pass has really been through every source.
     m_state.requestFullSave(m_settings);
-    if (m_settingsTrusted) {
-        (void)m_state.save();
-    }
+    m_state.clearFirstSave();
+    (void)m_state.save();
 }
 
 void Application::offerCrashReport()

@@ -21,6 +21,7 @@
 #include "user_interface.h"
 
 #include <QThread>
+#include <algorithm>
 
 namespace fernhold {
 
@@ -49,7 +50,9 @@ private:
     void waitForTargets();
     void walkSources();
     void walkSource(const SourceEntry& source, const BackupWalk& walk,
-                    const BackupFileFunction& backupFile, ExclusionTally& tally);
+                    const BackupFileFunction& backupFile, SingleFileBackup& single,
+                    ExclusionTally& tally);
+    [[nodiscard]] bool anythingOwed() const;
     void logTemporarySource(const ExclusionRules& rules, const QString& sourceFolder);
     void cleanUpWhenDue();
     void summary(bool full);
@@ -156,9 +159,9 @@ void Pass::walkSources()
 {
     const ExclusionRules rules(m_settings, m_s.folders);
     const FolderIdSet targetRoots = TargetRootFolders(m_settings);
-    const BackupWalk walk{m_s.index, rules, m_s.run,
-                          SizeLimitBytes(m_settings.BackupSize, m_settings.BackupUnit),
-                          targetRoots};
+    const BackupWalk walk{m_s.index,   rules,
+                          m_s.run,     SizeLimitBytes(m_settings.BackupSize, m_settings.BackupUnit),
+                          targetRoots, &m_s.state};
     if (m_settings.MonitorWithRemaining == 1) {
         PreCountSources(m_settings, walk, m_s.state, m_pass);
     }
@@ -189,7 +192,7 @@ void Pass::walkSources()
             continue;
         }
         logTemporarySource(rules, source.SourceDirPfad);
-        walkSource(source, walk, backupFile, tally);
+        walkSource(source, walk, backupFile, single, tally);
     }
     if (const QString excluded = tally.summary(); !excluded.isEmpty()) {
         log(kTabs + Text("TXT00480") + QStringLiteral(": ") + excluded);
@@ -200,7 +203,8 @@ void Pass::walkSources()
 }
 
 void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
-                      const BackupFileFunction& backupFile, ExclusionTally& tally)
+                      const BackupFileFunction& backupFile, SingleFileBackup& single,
+                      ExclusionTally& tally)
 {
     log(kTabs + Text("TXT00154") + QStringLiteral(":  [") + source.SourceDirTarget +
         QStringLiteral("] ") + source.SourceDirPfad);
@@ -211,9 +215,11 @@ void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
         log(kTabs + Text("TXT00430") + QStringLiteral(":  [") + owed + QStringLiteral("] ") +
             source.SourceDirPfad);
     }
+    single.setFirstSave(!owed.isEmpty());
     const int complete =
         BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter, source.SourceDirPfad,
                      source.SourceDirTarget, backupFile, owed, &tally);
+    single.setFirstSave(false);
     if (complete == 1) {
         // Every file was handed to every ready target; those that failed are
         // not in the index and are tried again by the next pass. The states
@@ -239,6 +245,13 @@ void Pass::logTemporarySource(const ExclusionRules& rules, const QString& source
         log(kTabs + Text(kind == 5 ? "TXT00489" : "TXT00488") + QStringLiteral(": ") +
             sourceFolder);
     }
+}
+
+bool Pass::anythingOwed() const
+{
+    return std::any_of(
+        m_settings.sources.cbegin(), m_settings.sources.cend(),
+        [this](const SourceEntry& s) { return !m_s.state.owedTargets(s).isEmpty(); });
 }
 
 void Pass::cleanUpWhenDue()
@@ -337,7 +350,11 @@ BackupPassResult Pass::run()
     if (m_result.readyTargets > 0) {
         walkSources();
     }
-    (void)SaveFileTimeTable(m_s.index, m_s.fileTimeTablePath, m_s.clock, m_s.ui);
+    if (SaveFileTimeTable(m_s.index, m_s.fileTimeTablePath, m_s.clock, m_s.ui) == 1 &&
+        !anythingOwed()) {
+        // Every first save got through and the table holds what it saved.
+        m_s.state.clearFirstSave();
+    }
     cleanUpWhenDue();
     summary(full);
     if (m_settings.LogfileActive >= 1) {

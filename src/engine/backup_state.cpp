@@ -6,12 +6,14 @@
 #include "settings_fields.h"
 
 #include <QMutexLocker>
+#include <algorithm>
 
 namespace fernhold {
 
 namespace {
 
 constexpr qint64 kMaxStateBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxJournalBytes = 512 * 1024 * 1024;
 
 // The target digits of `targets` in ascending order, each once.
 QString targetDigits(QStringView targets)
@@ -28,7 +30,9 @@ QString targetDigits(QStringView targets)
 
 } // namespace
 
-BackupState::BackupState(QString path) : m_path(std::move(path)) {}
+BackupState::BackupState(QString path)
+    : m_path(std::move(path)), m_journal(m_path + QStringLiteral(".saved"))
+{}
 
 QString BackupState::sourceKey(const SourceEntry& source)
 {
@@ -39,10 +43,21 @@ QString BackupState::sourceKey(const SourceEntry& source)
 bool BackupState::load()
 {
     const auto bytes = ReadFileCapped(m_path, kMaxStateBytes);
+    const auto journal = ReadFileCapped(m_journal.path(), kMaxJournalBytes);
     QMutexLocker lock(&m_mutex);
     m_sources.clear();
     m_cleanup.fill(0);
     m_compareAtNextStart = false;
+    m_firstSave.clear();
+    if (journal) {
+        // A line cut short by a kill is simply not a record.
+        for (const QByteArray& line : journal->split('\n')) {
+            if (const auto record = ParseFileRecord(QByteArrayView(line).trimmed())) {
+                m_firstSave.push_back(*record);
+            }
+        }
+        std::sort(m_firstSave.begin(), m_firstSave.end());
+    }
     if (!bytes) {
         return false;
     }
@@ -70,6 +85,9 @@ bool BackupState::load()
 
 int BackupState::save() const
 {
+    if (m_readOnly) {
+        return 1;
+    }
     KeyValueFile file;
     {
         QMutexLocker lock(&m_mutex);
@@ -175,6 +193,39 @@ void BackupState::setLastCleanup(int target, qint64 seconds)
 {
     QMutexLocker lock(&m_mutex);
     m_cleanup.at(static_cast<std::size_t>(target)) = seconds;
+}
+
+void BackupState::recordSaved(const FileRecord& record)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_readOnly) {
+        return;
+    }
+    QByteArray line(kFileRecordTextLength + 2, '\n');
+    WriteFileRecordText(record, line.data());
+    line[kFileRecordTextLength] = '\r';
+    (void)m_journal.append(line);
+}
+
+bool BackupState::savedInFirstSave(const FileRecord& record) const
+{
+    QMutexLocker lock(&m_mutex);
+    return std::binary_search(m_firstSave.begin(), m_firstSave.end(), record);
+}
+
+std::vector<FileRecord> BackupState::firstSaveRecords() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_firstSave;
+}
+
+void BackupState::clearFirstSave()
+{
+    QMutexLocker lock(&m_mutex);
+    m_firstSave.clear();
+    if (!m_readOnly) {
+        (void)m_journal.remove();
+    }
 }
 
 bool BackupState::compareAtNextStart() const

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "append_file.h"
+#include "file_record.h"
+
 #include <QHash>
 #include <QMutex>
 #include <QString>
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace fernhold {
 
@@ -19,7 +23,10 @@ struct SourceEntry;
 //   file-time table;
 // - per target, when its automatic clean-up last ran;
 // - whether the next start must compare with the file-time table whatever the
-//   work mode (the last run could not trust its settings).
+//   work mode (the last run could not trust its settings);
+// - the states of the files a first save has delivered so far (a journal
+//   beside the state file, one record a line, appended as each is saved), so
+//   a first save cut short goes on where it stopped instead of saving again.
 // A source is known by its folder, sub-folder flag and filter: changing either
 // of them makes it a new source whose files are all saved once.
 //
@@ -27,12 +34,14 @@ struct SourceEntry;
 class BackupState
 {
 public:
-    BackupState() = default;
     explicit BackupState(QString path);
 
-    // Reads the file. Gives false when there was none; a damaged one reads as
-    // far as it can be understood.
+    // Reads the file and the journal of a first save. Gives false when there
+    // was no state file; a damaged one reads as far as it can be understood.
     bool load();
+    // A run that must not replace what the last good run left: nothing is
+    // written from now on.
+    void setReadOnly() { m_readOnly = true; }
     // Writes the file atomically (mode 0600). Gives 1 on success.
     [[nodiscard]] int save() const;
     [[nodiscard]] QString path() const { return m_path; }
@@ -62,6 +71,15 @@ public:
     [[nodiscard]] qint64 lastCleanup(int target) const;
     void setLastCleanup(int target, qint64 seconds);
 
+    // A file a first save delivered: its state goes to the journal at once.
+    void recordSaved(const FileRecord& record);
+    // True when a first save already delivered the file in this state.
+    [[nodiscard]] bool savedInFirstSave(const FileRecord& record) const;
+    // The journal's states, sorted: they have versions, so they count as known.
+    [[nodiscard]] std::vector<FileRecord> firstSaveRecords() const;
+    // No first save is under way any more (or a new one starts): the journal goes.
+    void clearFirstSave();
+
     [[nodiscard]] bool compareAtNextStart() const;
     void setCompareAtNextStart(bool compare);
 
@@ -76,6 +94,9 @@ private:
 
     mutable QMutex m_mutex;
     QString m_path;
+    bool m_readOnly = false;
+    AppendFile m_journal;
+    std::vector<FileRecord> m_firstSave; // sorted
     QHash<QString, Mark> m_sources;
     std::array<qint64, 10> m_cleanup{};
     bool m_compareAtNextStart = false;

@@ -1,5 +1,6 @@
 #include "index_walks.h"
 
+#include "backup_state.h"
 #include "exclusion_rules.h"
 #include "exclusion_tally.h"
 #include "run_state.h"
@@ -87,7 +88,7 @@ public:
         if (state != nullptr) {
             record = MakeFileRecord(*state, name);
             unchanged = m_walk.index.LookupRecord(*record);
-            if (unchanged && m_unchangedTargets.isEmpty()) {
+            if (unchanged && (m_unchangedTargets.isEmpty() || deliveredBefore(*record))) {
                 return;
             }
             size = static_cast<qint64>(state->stx_size);
@@ -99,6 +100,12 @@ public:
     }
 
 protected:
+    // An unchanged file a first save cut short had already delivered.
+    [[nodiscard]] bool deliveredBefore(const FileRecord& record) const
+    {
+        return m_walk.firstSave != nullptr && m_walk.firstSave->savedInFirstSave(record);
+    }
+
     virtual void changedFile(QStringView name, qint64 size, const std::optional<FileRecord>& record,
                              bool unchanged) = 0;
 

@@ -10,6 +10,7 @@
 
 namespace fernhold {
 
+class BackupState;
 class ExclusionRules;
 class ExclusionTally;
 class SourceIndex;
@@ -60,6 +61,8 @@ struct BackupWalk
     const RunState& run;
     std::int64_t sizeLimit = 0;     // bytes; larger files are never backed up
     const FolderIdSet& skipFolders; // target roots, never walked
+    // What a cut-short first save already delivered; null: nothing.
+    const BackupState* firstSave = nullptr;
 };
 
 // Adds to `bytesToDo` the sizes of the files the backup walk would hand on:

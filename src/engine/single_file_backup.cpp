@@ -2,6 +2,7 @@
 
 #include "archiver.h"
 #include "backup_context.h"
+#include "backup_state.h"
 #include "clock.h"
 #include "encryption_setting.h"
 #include "file_record.h"
@@ -217,6 +218,9 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     }
 
     if (successes >= 1) {
+        if (m_firstSave && record) {
+            m_services.state.recordSaved(*record);
+        }
         if (s.LogfileActive == 1) {
             m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' +
                                       path + u' ' + done);

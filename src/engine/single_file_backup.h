@@ -26,6 +26,10 @@ public:
     void BackupFile(const QString& folder, const QString& name, qint64 size,
                     const std::optional<FileRecord>& record, const QString& sourceDirTarget);
 
+    // While a source owes targets its first save, every file saved is put in
+    // the first save's journal, so a kill does not make it start over.
+    void setFirstSave(bool firstSave) { m_firstSave = firstSave; }
+
     // Files of this pass that some ready target of their source did not get
     // (none, or not all of them).
     [[nodiscard]] int failedFiles() const { return m_failedFiles; }
@@ -52,6 +56,7 @@ private:
     const std::optional<QString> m_encryptionProblem;
     bool m_encryptionReported = false;
     int m_failedFiles = 0;
+    bool m_firstSave = false;
 };
 
 // "0001.5 KB": the size in KB, MB or GB with one decimal, right-aligned to

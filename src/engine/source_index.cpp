@@ -105,6 +105,17 @@ void SourceIndex::TakeIndexAsReference()
     m_referenceDeclared = !m_reference.empty();
 }
 
+void SourceIndex::AddReference(const std::vector<FileRecord>& records)
+{
+    if (records.empty()) {
+        return;
+    }
+    m_reference.insert(m_reference.end(), records.begin(), records.end());
+    std::sort(m_reference.begin(), m_reference.end());
+    m_reference.erase(std::unique(m_reference.begin(), m_reference.end()), m_reference.end());
+    m_referenceDeclared = true;
+}
+
 void SourceIndex::SetReference(std::vector<FileRecord> records, bool declared)
 {
     m_reference = std::move(records);

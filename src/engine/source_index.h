@@ -83,6 +83,9 @@ public:
     // Replaces the reference; `declared` says whether its source named any
     // entries. The records need not be sorted.
     void SetReference(std::vector<FileRecord> records, bool declared);
+    // Adds states known from elsewhere (files a cut-short first save
+    // delivered) to the reference, which then counts as declared.
+    void AddReference(const std::vector<FileRecord>& records);
 
     // While some source could not be indexed, the file-time table keeps the
     // reference's entries beside the index's (they may be that source's).

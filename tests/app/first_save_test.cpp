@@ -140,14 +140,18 @@ TEST_F(FirstSaveTest, AFullBackupCutShortIsTakenUpByTheNextStart)
     }
     ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
     ASSERT_TRUE(run.waitForFinished(10000));
-    const qsizetype before = saved().size();
-    ASSERT_GE(before, 3);
-    ASSERT_LT(before, kCount) << "the pass ended before it could be cut short";
+    const QStringList savedBefore = saved();
+    ASSERT_GE(savedBefore.size(), 3);
+    ASSERT_LT(savedBefore.size(), kCount) << "the pass ended before it could be cut short";
 
     // No --full now: the request outlived the process.
     const RunResult r = once(false);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(saved(), all);
+    // It went on where it stopped: what was saved before is not saved again.
+    for (const QString& name : savedBefore) {
+        EXPECT_EQ(filesBelow(mirror()).filter(name + u'@').size(), 1) << name.toStdString();
+    }
     for (const QString& name : {all.first(), all.last()}) {
         const QStringList versions = filesBelow(mirror()).filter(name + u'@');
         ASSERT_FALSE(versions.isEmpty());

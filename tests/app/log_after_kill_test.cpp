@@ -107,7 +107,9 @@ TEST_F(LogAfterKill, TheLinesOfAKilledPassAreReadAtTheNextStart)
     const QString content =
         QString::fromUtf8(fileBytes(m_home.appData() + QStringLiteral("fernhold.log")));
     EXPECT_LE(QString(content).remove(QStringLiteral("\r\n")).size(), 1024);
-    EXPECT_TRUE(logTexts().contains(started));
+    // The newest lines are the ones kept (the run saved the rest of the
+    // killed full backup, so its own start may be beyond the limit).
+    EXPECT_TRUE(logTexts().contains(QStringLiteral("\t\t") + text("TXT00158")));
 }
 
 } // namespace fernhold::test
