@@ -1,6 +1,7 @@
 #include "version_copy.h"
 
-#include <QFile>
+#include "file_name.h"
+
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -91,7 +92,7 @@ QString CompleteCopyTemporaryPrefix()
 
 int CopyFileCompletely(const QString& source, const QString& destination)
 {
-    const Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0) {
         return 0;
     }
@@ -101,7 +102,7 @@ int CopyFileCompletely(const QString& source, const QString& destination)
     if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0;
     }
-    const QByteArray target = QFile::encodeName(destination);
+    const QByteArray target = EncodeFileName(destination);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.first(slash + 1);
     const QByteArray name = slash < 0 ? target : target.sliced(slash + 1);
@@ -114,7 +115,7 @@ int CopyFileCompletely(const QString& source, const QString& destination)
     if (folder.get() < 0) {
         return 0;
     }
-    const QByteArray temporary = QFile::encodeName(CompleteCopyTemporaryPrefix()) +
+    const QByteArray temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
                                  QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
                                  QByteArrayLiteral(".part");
     Descriptor to(::openat(folder.get(), temporary.constData(),

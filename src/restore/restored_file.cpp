@@ -1,69 +1,154 @@
 #include "restored_file.h"
 
+#include "file_name.h"
 #include "restore_logging.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-#include <cstdio>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fernhold {
 
 namespace {
 
-constexpr qint64 kChunkBytes = 1024 * 1024;
+constexpr std::size_t kChunkBytes = 1024 * 1024;
 
-bool copyBytes(QFile& from, QFile& to)
+class Descriptor
 {
-    QByteArray buffer;
-    for (;;) {
-        buffer = from.read(kChunkBytes);
-        if (buffer.isEmpty()) {
-            return from.error() == QFileDevice::NoError && from.atEnd();
-        }
-        if (to.write(buffer) != buffer.size()) {
-            return false;
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+bool copyBytes(int from, int to)
+{
+    std::vector<char> buffer(kChunkBytes);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t put =
+                ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            done += put;
+        }
+    }
+}
+
+// A fresh file beside the destination, mode 0600 until it is complete; -1 on failure.
+int createTemporary(int folderFd, QByteArray& name)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        name = ".~fernhold-restore-" +
+               QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+        const int fd = ::openat(folderFd, name.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
 }
 
 } // namespace
 
 int PlaceRestoredFile(const QString& source, const QString& destination)
 {
-    const QFileInfo sourceInfo(source);
-    const QFileInfo existing(destination);
-    if (!sourceInfo.isFile() || existing.isDir() ||
-        (existing.exists() && !existing.isSymLink() && !existing.isWritable())) {
+    // Every path goes to the system through the name codec, so files and
+    // folders whose names are not UTF-8 come back under their own bytes.
+    const QByteArray target = EncodeFileName(destination);
+    const qsizetype slash = target.lastIndexOf('/');
+    if (slash < 0 || slash + 1 == target.size()) {
         return 0;
     }
-    QFile from(source);
-    if (!from.open(QIODevice::ReadOnly)) {
+    const QByteArray folderPath = target.first(slash + 1);
+    const QByteArray name = target.sliced(slash + 1);
+
+    const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat sourceInfo
+    {
+    };
+    if (from.get() < 0 || ::fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
         return 0;
     }
+    struct stat existing
+    {
+    };
+    struct stat own
+    {
+    };
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    const bool isLink = ::lstat(target.constData(), &own) == 0 && S_ISLNK(own.st_mode);
+    if (exists &&
+        (S_ISDIR(existing.st_mode) || (!isLink && ::access(target.constData(), W_OK) != 0))) {
+        return 0;
+    }
+
     // Beside the destination, so the final rename stays on one file system
     // and cannot be seen half done.
-    QTemporaryFile to(existing.absolutePath() + QStringLiteral("/.~fernhold-restore-XXXXXX"));
-    if (!to.open()) {
-        qCDebug(lcRestore) << "cannot write beside" << destination << to.errorString();
+    const Descriptor folder(::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
         return 0;
     }
-    if (!copyBytes(from, to) || !to.flush() || ::fsync(to.handle()) != 0) {
-        qCDebug(lcRestore) << "copy to" << destination << "failed:" << to.errorString();
+    QByteArray temporary;
+    Descriptor to(createTemporary(folder.get(), temporary));
+    if (to.get() < 0) {
+        qCDebug(lcRestore) << "cannot write beside" << DisplayFileName(destination);
         return 0;
     }
-    const QFileDevice::Permissions permissions = existing.exists() && !existing.isSymLink()
-                                                     ? existing.permissions()
-                                                     : sourceInfo.permissions();
-    (void)to.setPermissions(permissions);
-    (void)to.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
-    if (std::rename(QFile::encodeName(to.fileName()).constData(),
-                    QFile::encodeName(destination).constData()) != 0) {
-        qCDebug(lcRestore) << "rename onto" << destination << "failed";
+    const auto discard = [&] {
+        (void)::unlinkat(folder.get(), temporary.constData(), 0);
         return 0;
+    };
+    if (!copyBytes(from.get(), to.get()) || ::fsync(to.get()) != 0) {
+        qCDebug(lcRestore) << "copy to" << DisplayFileName(destination) << "failed";
+        return discard();
     }
-    to.setAutoRemove(false);
+    const mode_t mode = (exists && !isLink ? existing.st_mode : sourceInfo.st_mode) & 0777;
+    (void)::fchmod(to.get(), mode);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+    (void)::futimens(to.get(), times);
+    if (::close(to.release()) != 0) {
+        return discard();
+    }
+    if (::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
+        qCDebug(lcRestore) << "rename onto" << DisplayFileName(destination) << "failed";
+        return discard();
+    }
     return 1;
 }
 

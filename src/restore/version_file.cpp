@@ -1,12 +1,12 @@
 #include "version_file.h"
 
 #include "archiver.h"
-#include "folders.h"
+#include "file_name.h"
+#include "native_paths.h"
 #include "restored_file.h"
 #include "version_name.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <sys/stat.h>
 
 namespace fernhold {
 
@@ -19,7 +19,7 @@ bool endsInZip(const QString& name)
 
 int placeWithFolder(const QString& source, const QString& destination)
 {
-    if (EnsureFolder(QFileInfo(destination).path()) != 1) {
+    if (MakeFolderPath(destination.left(destination.lastIndexOf(u'/') + 1)) != 1) {
         return 0;
     }
     return PlaceRestoredFile(source, destination);
@@ -57,8 +57,8 @@ VersionFileResult RestoreVersionFile(const Archiver& archiver, const QString& sc
     }
     const QString unpacked = scratchFolder + fileName;
     const int placed = placeWithFolder(unpacked, destination);
-    QFile::setPermissions(unpacked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile::remove(unpacked);
+    (void)::chmod(EncodeFileName(unpacked).constData(), S_IRUSR | S_IWUSR);
+    (void)RemoveFilePath(unpacked);
     return placed == 1 ? VersionFileResult::Restored : VersionFileResult::CopyFailed;
 }
 
