@@ -1,5 +1,6 @@
 #include "app_paths.h"
 
+#include "file_name.h"
 #include "named_lock.h"
 #include "text_table.h"
 
@@ -30,7 +31,7 @@ namespace {
 void print(std::FILE* stream, QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = EncodeFileName(text);
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
@@ -40,12 +41,14 @@ void print(std::FILE* stream, QString text)
 
 void PrintOut(const QString& text)
 {
+    // Names come out as the bytes they have on disk, so a name that is not
+    // UTF-8 can be handed back to another command as it was printed.
     print(stdout, text);
 }
 
 void PrintError(const QString& text)
 {
-    print(stderr, text);
+    print(stderr, DisplayFileName(text));
 }
 
 } // namespace fernhold

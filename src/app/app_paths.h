@@ -20,7 +20,9 @@ struct AppPaths
 // True when a Fernhold instance runs for this user.
 [[nodiscard]] bool InstanceRuns(const AppPaths& paths);
 
-// Prints a line to standard output / standard error (UTF-8, LF).
+// Prints a line to standard output / standard error (UTF-8, LF). Standard
+// output carries names as their own bytes (EncodeFileName); standard error is
+// for reading and shows the bytes of names that are not UTF-8 as "\xNN".
 void PrintOut(const QString& text);
 void PrintError(const QString& text);
 

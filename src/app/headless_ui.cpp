@@ -1,5 +1,7 @@
 #include "headless_ui.h"
 
+#include "file_name.h"
+
 #include <QMutexLocker>
 #include <cstdio>
 
@@ -12,7 +14,7 @@ QByteArray forTerminal(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
-    return text.toUtf8();
+    return DisplayFileName(text).toUtf8();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "clean_command.h"
 #include "cloud_command.h"
 #include "exit_codes.h"
+#include "file_name.h"
 #include "remote_commands.h"
 #include "restore_command.h"
 #include "settings_commands.h"
@@ -76,7 +77,13 @@ int main(int argc, char** argv)
 {
     fernhold::UnscrambleConstants();
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    // Read through the name codec rather than QCoreApplication::arguments(),
+    // which turns bytes that are not UTF-8 into U+FFFD: a folder or version
+    // name is taken as the bytes the shell passes.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args.append(fernhold::DecodeFileName(argv[i]));
+    }
     const QString first = args.value(0);
 
     if (first == QStringLiteral("config")) {

@@ -4,6 +4,7 @@
 #include "archiver.h"
 #include "archiver_program.h"
 #include "backup_browser.h"
+#include "file_name.h"
 #include "folder_restore_window.h"
 #include "folders.h"
 #include "headless_ui.h"
@@ -19,8 +20,11 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <optional>
+#include <unistd.h>
 
 namespace fernhold {
 
@@ -215,7 +219,13 @@ FtpSessionOptions ftpOptions()
 
 QString absoluteFolder(const QString& folder)
 {
-    return WithSlash(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+    // The current folder through the name codec as well: its name may not be UTF-8.
+    QString path = folder;
+    if (!path.startsWith(u'/')) {
+        const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+        path = (current ? DecodeFileName(current.get()) : QDir::currentPath()) + u'/' + path;
+    }
+    return WithSlash(QDir::cleanPath(path));
 }
 
 int restoreList(const QStringList& arguments)

@@ -41,13 +41,22 @@ bool splitSizesAndName(const QString& line, const Columns& columns, qint64& size
     if (line.size() <= columns.attrEnd) {
         return false;
     }
-    const auto match = tail.match(QStringView(line).mid(columns.attrEnd));
+    // A name that is not UTF-8 holds lone surrogates (file_name.h), on which
+    // a match fails: the match runs on a copy with U+FFFD in their place,
+    // and the name is taken from the line itself.
+    QString matchable = line.mid(columns.attrEnd);
+    for (QChar& c : matchable) {
+        if (c.isSurrogate()) {
+            c = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    const auto match = tail.match(matchable);
     if (!match.hasMatch()) {
         return false;
     }
     bool ok = false;
     size = match.captured(1).toLongLong(&ok);
-    name = match.captured(2);
+    name = line.mid(columns.attrEnd + match.capturedStart(2));
     return ok;
 }
 

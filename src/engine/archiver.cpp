@@ -1,9 +1,7 @@
 #include "archiver.h"
 
 #include "engine_logging.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "native_paths.h"
 
 namespace fernhold {
 
@@ -140,7 +138,7 @@ int Archiver::UnpackFile(const QString& archive, const QString& outputFolder, co
     // success is judged by the file; an old file of that name must not pass
     // for the new one.
     const QString unpacked = outputFolder + name;
-    QFile::remove(unpacked);
+    (void)RemoveFilePath(unpacked);
 
     QStringList arguments{QStringLiteral("e"),
                           QStringLiteral("-o") + outputFolder,
@@ -161,11 +159,11 @@ int Archiver::UnpackFile(const QString& archive, const QString& outputFolder, co
     }
     arguments << kEndOfSwitches << archive << name;
     const ArchiverRun run = RunArchiver(arguments, input);
-    if (run.succeeded() && QFileInfo(unpacked).isFile()) {
+    if (run.succeeded() && RegularFileSize(unpacked)) {
         return 1;
     }
     // A wrong password can leave a file of that name behind.
-    QFile::remove(unpacked);
+    (void)RemoveFilePath(unpacked);
     return 0;
 }
 

@@ -12,8 +12,8 @@ namespace fernhold {
 
 // Polled while a child runs; true ends the run and kills the child.
 using StopCheck = std::function<bool()>;
-// Receives one line of the child's standard output, decoded from UTF-8,
-// without its line break.
+// Receives one line of the child's standard output without its line break,
+// decoded as a file name (DecodeFileName), so listed names keep their bytes.
 using LineHandler = std::function<void(const QString& line)>;
 
 // The zip encryption methods, numbered as the setting CryptMethode.
@@ -47,11 +47,13 @@ struct ArchiverRun
 };
 
 // Runs the 7-Zip console archiver as a child process. Every run gets its
-// arguments as a list (no shell, no quoting), Fernhold's private work folder
-// as its current folder and a standard input that is either the given bytes or
-// empty; it is waited for, or killed when the stop check fires, before the
-// call returns, so no child outlives a call. A stopped run counts as failed:
-// the caller tells a stop from a fault by its own stop flag.
+// arguments as a list (no shell, no quoting; each as the bytes EncodeFileName
+// gives, so a name that is not UTF-8 reaches 7-Zip, and the archive, as it is
+// on disk), Fernhold's private work folder as its current folder and a
+// standard input that is either the given bytes or empty; it is waited for,
+// or killed when the stop check fires, before the call returns, so no child
+// outlives a call. A stopped run counts as failed: the caller tells a stop
+// from a fault by its own stop flag.
 class Archiver
 {
 public:

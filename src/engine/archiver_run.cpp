@@ -1,5 +1,6 @@
 #include "archiver.h"
 #include "engine_logging.h"
+#include "file_name.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -7,6 +8,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace fernhold {
 
@@ -26,7 +28,8 @@ QString decodeLine(QByteArray line)
     if (line.endsWith('\r')) {
         line.chop(1);
     }
-    return QString::fromUtf8(line);
+    // 7-Zip lists a name that is not UTF-8 with its own bytes.
+    return DecodeFileName(line);
 }
 
 } // namespace
@@ -49,6 +52,28 @@ ArchiverRun Archiver::RunArchiver(const QStringList& arguments,
         return run;
     }
 
+    // QProcess would hand the arguments over in UTF-8, which has no form for
+    // the odd bytes of a name that is not UTF-8: the child execs the archiver
+    // itself, with each argument's exact bytes (made here, as the child must
+    // not allocate).
+    std::vector<QByteArray> bytes;
+    bytes.reserve(static_cast<std::size_t>(arguments.size()) + 1);
+    bytes.push_back(EncodeFileName(m_program));
+    for (const QString& argument : arguments) {
+        bytes.push_back(EncodeFileName(argument));
+    }
+    std::vector<char*> argv;
+    argv.reserve(bytes.size() + 1);
+    for (QByteArray& argument : bytes) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    // A failed exec in the child could not be told from a run that failed.
+    if (::access(argv[0], X_OK) != 0) {
+        qCWarning(lcEngine) << "archiver did not start:" << m_program << "not executable";
+        return run;
+    }
+
     QProcess child;
     child.setProgram(m_program);
     child.setArguments(arguments);
@@ -66,12 +91,15 @@ ArchiverRun Archiver::RunArchiver(const QStringList& arguments,
     // it starts, and it dies with the thread that runs it, so not even a
     // crash of Fernhold leaves an archiver writing into the work folder.
     const pid_t parent = ::getpid();
-    child.setChildProcessModifier([parent] {
+    child.setChildProcessModifier([parent, &argv] {
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) {
             ::_exit(127);
         }
+        // QProcess has set up the standard channels and the folder by now.
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
     });
     child.start();
     if (!child.waitForStarted(-1)) {

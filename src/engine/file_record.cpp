@@ -1,6 +1,7 @@
 #include "file_record.h"
 
-#include <QFile>
+#include "file_name.h"
+
 #include <array>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -115,7 +116,7 @@ FileRecord MakeFileRecord(const struct statx& state, QStringView name)
 
 std::optional<FileRecord> ReadFileRecord(const QString& path)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = EncodeFileName(path);
     struct statx state = {};
     if (native.isEmpty() ||
         statx(AT_FDCWD, native.constData(), AT_STATX_SYNC_AS_STAT,

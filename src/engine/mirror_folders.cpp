@@ -1,8 +1,8 @@
 #include "mirror_folders.h"
 
+#include "file_name.h"
 #include "target_layout.h"
 
-#include <QFile>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -35,20 +35,20 @@ mode_t mirrorMode(const QByteArray& sourceSide)
 
 int MakeMirrorFolders(const QString& root, const QString& sourceFolder)
 {
-    QByteArray target = QFile::encodeName(root);
+    QByteArray target = EncodeFileName(root);
     if (target.isEmpty()) {
         return 0;
     }
     if (!target.endsWith('/')) {
         target.append('/');
     }
-    if (isFolder(target + QFile::encodeName(MirrorText(sourceFolder)))) {
+    if (isFolder(target + EncodeFileName(MirrorText(sourceFolder)))) {
         return 1;
     }
     QByteArray source("/");
     for (const QString& part : sourceFolder.split(u'/', Qt::SkipEmptyParts)) {
-        source += QFile::encodeName(part) + '/';
-        target += QFile::encodeName(MirrorText(part)) + '/';
+        source += EncodeFileName(part) + '/';
+        target += EncodeFileName(MirrorText(part)) + '/';
         // mkdir narrows the bits by the umask too, which only ever takes away.
         if (::mkdir(target.constData(), mirrorMode(source)) != 0 && errno != EEXIST) {
             return 0;

@@ -5,12 +5,14 @@
 #include "backup_state.h"
 #include "clock.h"
 #include "encryption_setting.h"
+#include "file_name.h"
 #include "file_record.h"
 #include "file_time_table.h"
 #include "folders.h"
 #include "index_scan.h"
 #include "log_book.h"
 #include "mirror_folders.h"
+#include "native_paths.h"
 #include "remote_targets.h"
 #include "run_state.h"
 #include "source_index.h"
@@ -20,7 +22,6 @@
 #include "user_interface.h"
 #include "version_copy.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -92,8 +93,8 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name) const
     }
     // The file may have changed or vanished while it was packed: the archive
     // must hold it as it is now.
-    const QFileInfo now(path);
-    return now.exists() && m_services.archiver.VerifyArchive(zipTemp(), name, now.size()) == 1;
+    const std::optional<qint64> now = RegularFileSize(path);
+    return now && m_services.archiver.VerifyArchive(zipTemp(), name, *now) == 1;
 }
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
@@ -160,7 +161,10 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         m_services.index.ClaimRecord(*record);
     }
     const QString stamp = VersionStamp(m_services.clock.now());
-    const QString shown = WrappedActivity(s.MonitorWithPath == 1 ? path : name);
+    // Names that are not UTF-8 are shown with their odd bytes as "\xNN".
+    const QString shownPath = DisplayFileName(path);
+    const QString shown =
+        WrappedActivity(s.MonitorWithPath == 1 ? shownPath : DisplayFileName(name));
     m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
                                          QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
 
@@ -223,9 +227,9 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         }
         if (s.LogfileActive == 1) {
             m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' +
-                                      path + u' ' + done);
+                                      shownPath + u' ' + done);
         }
-        m_pass.PassFileList.append(name);
+        m_pass.PassFileList.append(DisplayFileName(name));
         m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
                                              QStringLiteral("\r\n") + shown +
                                              QStringLiteral(" -->") + done);
@@ -234,14 +238,14 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
             m_services.index.GiveBackRecord();
         }
         m_services.log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00150") + QStringLiteral(": ") +
-                                  path);
+                                  shownPath);
         if (longPath) {
             ++m_pass.LongPathCount;
         } else if (s.WarnFileLocked == 1 && !refused && !PassMustStop(m_services.run)) {
             // A run cut short by program end or a pause is no locked file,
             // and a box would hold up the end.
             m_services.ui.showMessage(Text("Program_Name"),
-                                      Text("TXT00133") + QStringLiteral("\r\n") + path,
+                                      Text("TXT00133") + QStringLiteral("\r\n") + shownPath,
                                       MessageIcon::Information, true);
         }
     }

@@ -1,9 +1,9 @@
 #include "source_walk.h"
 
+#include "file_name.h"
 #include "folders.h"
 #include "job_settings.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -71,9 +71,9 @@ int openFolder(const QByteArray& path, bool followLink)
     }
 }
 
-// The UTF-16 form of a listed name into a buffer that is reused from entry to
-// entry: ASCII is widened in place, anything else goes through the UTF-8
-// decoder (bytes that are not UTF-8 become U+FFFD).
+// The QString form of a listed name into a buffer that is reused from entry
+// to entry: ASCII is widened in place, anything else goes through the name
+// codec, so a name that is not UTF-8 keeps its bytes.
 void decodeName(const char* name, std::size_t length, QString& out)
 {
     out.resize(static_cast<qsizetype>(length));
@@ -81,7 +81,7 @@ void decodeName(const char* name, std::size_t length, QString& out)
     for (std::size_t i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
-            out = QString::fromUtf8(name, static_cast<qsizetype>(length));
+            out = DecodeFileName(QByteArrayView(name, static_cast<qsizetype>(length)));
             return;
         }
         data[i] = QChar(c);
@@ -105,7 +105,7 @@ public:
     WalkOutcome run(const QString& folderPath)
     {
         const QString root = WithSlash(folderPath);
-        m_stack.push_back({QFile::encodeName(root), root});
+        m_stack.push_back({EncodeFileName(root), root});
         bool first = true;
         while (!m_stack.empty() && !m_outcome.stopped) {
             PendingFolder folder = std::move(m_stack.back());
@@ -238,7 +238,7 @@ private:
 void FolderIdSet::add(const QString& path)
 {
     struct stat info = {};
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = EncodeFileName(path);
     if (!native.isEmpty() && ::stat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
         m_ids.emplace_back(info.st_dev, info.st_ino);
     }
@@ -263,7 +263,7 @@ FolderIdSet TargetRootFolders(const JobSettings& settings)
 
 bool CanListFolder(const QString& folderPath)
 {
-    const QByteArray native = QFile::encodeName(WithSlash(folderPath));
+    const QByteArray native = EncodeFileName(WithSlash(folderPath));
     if (native.isEmpty()) {
         return false;
     }

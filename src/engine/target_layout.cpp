@@ -1,5 +1,6 @@
 #include "target_layout.h"
 
+#include "file_name.h"
 #include "time_text.h"
 
 #include <QStringList>
@@ -48,11 +49,11 @@ QString VersionName(const QString& fileName, const QString& stamp, const QString
 
 bool PathFitsPlatform(const QString& path)
 {
-    if (path.toUtf8().size() > 4095) {
+    if (EncodeFileName(path).size() > 4095) {
         return false;
     }
     for (const QString& part : path.split(u'/')) {
-        if (part.toUtf8().size() > 255) {
+        if (EncodeFileName(part).size() > 255) {
             return false;
         }
     }

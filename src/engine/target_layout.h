@@ -32,7 +32,7 @@ namespace fernhold {
                                   const QString& suffix);
 
 // True when a path fits the platform's limits: every name at most 255 bytes
-// and the whole path at most 4095 bytes (UTF-8).
+// and the whole path at most 4095 bytes (as the file system holds them).
 [[nodiscard]] bool PathFitsPlatform(const QString& path);
 
 } // namespace fernhold

@@ -1,6 +1,7 @@
 #include "version_copy.h"
 
-#include <QFile>
+#include "file_name.h"
+
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -94,14 +95,14 @@ int VersionPermissions(const QString& path)
     struct stat st
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0
+    return ::stat(EncodeFileName(path).constData(), &st) == 0
                ? static_cast<int>(st.st_mode & 0666)
                : 0600;
 }
 
 int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
 {
-    const Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0) {
         return 0;
     }
@@ -111,7 +112,7 @@ int CopyFileCompletely(const QString& source, const QString& destination, int pe
     if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0;
     }
-    const QByteArray target = QFile::encodeName(destination);
+    const QByteArray target = EncodeFileName(destination);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.first(slash + 1);
     const QByteArray name = slash < 0 ? target : target.sliced(slash + 1);
@@ -124,7 +125,7 @@ int CopyFileCompletely(const QString& source, const QString& destination, int pe
     if (folder.get() < 0) {
         return 0;
     }
-    const QByteArray temporary = QFile::encodeName(CompleteCopyTemporaryPrefix()) +
+    const QByteArray temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
                                  QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
                                  QByteArrayLiteral(".part");
     const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;

@@ -1,16 +1,16 @@
 #include "backup_browser.h"
 
+#include "file_name.h"
 #include "folders.h"
 #include "ftp_session.h"
 #include "ftp_target.h"
 #include "job_settings.h"
+#include "native_paths.h"
 #include "text_table.h"
 #include "user_interface.h"
 #include "version_name.h"
 #include "version_source.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 
 namespace fernhold {
@@ -36,7 +36,7 @@ public:
     }
     ~ListingDisplay()
     {
-        m_ui.showRestorePath(m_folder);
+        m_ui.showRestorePath(DisplayFileName(m_folder));
         m_ui.setBusy(false);
     }
     ListingDisplay(const ListingDisplay&) = delete;
@@ -201,23 +201,24 @@ QStringList BackupBrowser::collectFolderEntries(const QString& folder)
         m_outcome = ListingOutcome::Unreadable;
         return entries;
     }
-    QDir dir(WithSlash(root) + folder);
-    if (!IsRealFolderBelow(root, folder) || !dir.isReadable()) {
+    // Listed through the name codec, so names that are not UTF-8 keep their bytes.
+    const std::optional<QList<FolderListEntry>> listed =
+        IsRealFolderBelow(root, folder) ? ListFolderEntries(WithSlash(root) + folder)
+                                        : std::nullopt;
+    if (!listed) {
         m_outcome = ListingOutcome::Unreadable;
         return entries;
     }
-    const QFileInfoList infos = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QFileInfo& info : infos) {
+    for (const FolderListEntry& item : *listed) {
         // Neither a linked folder nor a link is a part of the tree: only
         // real folders and regular files (versions are never links).
-        if (info.isSymLink()) {
+        if (item.link) {
             continue;
         }
-        if (info.isDir()) {
-            entries.append(u'd' + info.fileName());
-        } else if (info.isFile()) {
-            entries.append(u'f' + info.fileName());
+        if (item.folder) {
+            entries.append(u'd' + item.name);
+        } else if (item.file) {
+            entries.append(u'f' + item.name);
         }
     }
     m_outcome = ListingOutcome::Listed;
@@ -245,7 +246,8 @@ QStringList BackupBrowser::collectFtpEntries(const QString& folder)
     if (FtpEnter(*session, base + folder) != 1) {
         (void)FtpEnter(*session, base);
         m_ui.showMessage(Text("Program_Name") + QStringLiteral(" (FTP)"),
-                         Text("TXT00101") + kBreak + base + folder + kBreak + Text("TXT00102"),
+                         Text("TXT00101") + kBreak + DisplayFileName(base + folder) + kBreak +
+                             Text("TXT00102"),
                          MessageIcon::Information, true);
         // The list shows the root now, so the path and the navigation follow it.
         m_currentFolder.clear();

@@ -1,5 +1,6 @@
 #include "folder_restore_window.h"
 
+#include "file_name.h"
 #include "folders.h"
 #include "job_settings.h"
 #include "text_table.h"
@@ -89,8 +90,9 @@ void FolderRestoreWindow::restore(bool toPickedFolder)
         destination = WithSlash(picked);
     }
     const QString question =
-        destination.isEmpty() ? Text("TXT00125")
-                              : Text("TXT00126") + kBreak + destination + kBreak + Text("TXT00127");
+        destination.isEmpty()
+            ? Text("TXT00125")
+            : Text("TXT00126") + kBreak + DisplayFileName(destination) + kBreak + Text("TXT00127");
     if (!ui.askYesNo(Text("TXT00124"), question, MessageIcon::None, false)) {
         return;
     }
@@ -132,7 +134,8 @@ void FolderRestoreWindow::searchOver()
     m_state = m_rows.isEmpty() ? FolderRestoreState::Idle : FolderRestoreState::Results;
     if (!m_unreadable.isEmpty()) {
         m_services.ui.showMessage(Text("TXT00001"),
-                                  Text("TXT00412") + kBreak + m_unreadable.join(kBreak),
+                                  Text("TXT00412") + kBreak +
+                                      DisplayFileName(m_unreadable.join(kBreak)),
                                   MessageIcon::Warning);
     }
 }

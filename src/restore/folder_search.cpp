@@ -5,7 +5,6 @@
 #include "version_name.h"
 #include "version_source.h"
 
-#include <QDir>
 #include <algorithm>
 #include <map>
 
@@ -71,14 +70,15 @@ bool FolderSearch::openFolder(const QString& folder)
     if (!m_root.startsWith(u'/') || !IsSafeRelativeFolder(folder)) {
         return false;
     }
-    const QDir dir(m_root + folder);
-    if (!IsRealFolderBelow(m_root, folder) || !dir.isReadable()) {
+    // Listed through the name codec, so names that are not UTF-8 keep their bytes.
+    std::optional<QList<FolderListEntry>> listed =
+        IsRealFolderBelow(m_root, folder) ? ListFolderEntries(m_root + folder) : std::nullopt;
+    if (!listed) {
         return false;
     }
-    m_listing = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    m_listing = std::move(*listed);
     std::sort(m_listing.begin(), m_listing.end(),
-              [](const QFileInfo& a, const QFileInfo& b) { return a.fileName() < b.fileName(); });
+              [](const FolderListEntry& a, const FolderListEntry& b) { return a.name < b.name; });
     return true;
 }
 
@@ -88,14 +88,14 @@ bool FolderSearch::step()
         return false;
     }
     if (m_next < m_listing.size()) {
-        const QFileInfo& entry = m_listing.at(m_next++);
-        const QString name = entry.fileName();
-        if (entry.isDir()) {
-            // A linked folder is never entered.
-            if (m_options.subFolders && !entry.isSymLink() && IsSafeName(name)) {
+        const FolderListEntry& entry = m_listing.at(m_next++);
+        const QString& name = entry.name;
+        if (entry.folder) {
+            // A linked folder is never entered (and is no folder entry).
+            if (m_options.subFolders && IsSafeName(name)) {
                 m_queue.insert(m_insertAt++, m_current + name + u'/');
             }
-        } else if (entry.isFile() && !entry.isSymLink()) {
+        } else if (entry.file && !entry.link) {
             // Versions are regular files; a link could lead anywhere.
             if (m_patterns.isEmpty()) {
                 m_files.append(name);

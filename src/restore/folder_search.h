@@ -1,7 +1,8 @@
 #pragma once
 
+#include "native_paths.h"
+
 #include <QDate>
-#include <QFileInfoList>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -69,7 +70,7 @@ private:
     QList<FolderRestoreRow>& m_rows;
 
     QString m_current;
-    QFileInfoList m_listing;
+    QList<FolderListEntry> m_listing;
     qsizetype m_next = 0;
     QStringList m_files;
     QStringList m_queue;

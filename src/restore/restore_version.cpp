@@ -1,10 +1,12 @@
 #include "restore_version.h"
 
 #include "archiver.h"
+#include "file_name.h"
 #include "folders.h"
 #include "ftp_session.h"
 #include "ftp_target.h"
 #include "job_settings.h"
+#include "native_paths.h"
 #include "restore_scratch.h"
 #include "target_layout.h"
 #include "text_table.h"
@@ -13,7 +15,6 @@
 #include "version_name.h"
 #include "version_source.h"
 
-#include <QFileInfo>
 #include <memory>
 #include <optional>
 
@@ -22,6 +23,20 @@ namespace fernhold {
 namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
+
+// The local name of a downloaded version: its own name with every byte that
+// is not UTF-8 replaced, so the FTP layer's Qt file calls can write it. It is
+// longer than the file's name, so it never meets the unpacked file.
+QString downloadName(const QString& versionName)
+{
+    QString name = versionName;
+    for (QChar& c : name) {
+        if (IsEscapedByte(c.unicode())) {
+            c = u'_';
+        }
+    }
+    return name;
+}
 
 // The way out of every restore: the path field gets its folder back, the
 // pointer and the status text are normal again, and the password field
@@ -36,7 +51,7 @@ public:
     ~RestoreExit()
     {
         m_ui.setBusy(false);
-        m_ui.showRestorePath(m_folder);
+        m_ui.showRestorePath(DisplayFileName(m_folder));
         if (m_focusPassword) {
             m_ui.focusRestorePassword();
         }
@@ -79,7 +94,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     }
     const std::optional<VersionInfo> info = ParseVersionName(versionName);
     if (!info || !IsSafeRelativeFolder(f)) {
-        return warn(Text("TXT00051") + kBreak + versionName);
+        return warn(Text("TXT00051") + kBreak + DisplayFileName(versionName));
     }
     const QString& name = info->fileName;
     if (info->encrypted && password.isEmpty()) {
@@ -91,7 +106,8 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     QString destination;
     if (mode == QStringLiteral("0")) {
         destination = SourceFolderOfMirror(f);
-        if (!ui.askYesNo(Text("TXT00052"), Text("TXT00053") + kBreak + destination + name,
+        if (!ui.askYesNo(Text("TXT00052"),
+                         Text("TXT00053") + kBreak + DisplayFileName(destination + name),
                          MessageIcon::Question, false)) {
             return 0;
         }
@@ -104,7 +120,8 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
             return inform(Text("TXT00055"));
         }
         destination = WithSlash(picked);
-        if (!ui.askYesNo(Text("TXT00052"), Text("TXT00056") + kBreak + destination + name,
+        if (!ui.askYesNo(Text("TXT00052"),
+                         Text("TXT00056") + kBreak + DisplayFileName(destination + name),
                          MessageIcon::Question, false)) {
             return 0;
         }
@@ -127,7 +144,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     int permissions = 0777;
     if (type == QStringLiteral("WIN")) {
         const QString root = m_settings.target(number).TargetDir;
-        const QString shown = WithSlash(root) + f + versionName;
+        const QString shown = DisplayFileName(WithSlash(root) + f + versionName);
         if (!root.startsWith(u'/')) {
             return warn(Text("TXT00050") + kBreak + shown);
         }
@@ -153,7 +170,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         ui.setBusy(true);
         int fetched = 0;
         if (!work.isEmpty()) {
-            source = work + versionName;
+            source = work + downloadName(versionName);
             const TargetEntry& entry = m_settings.target(number);
             std::unique_ptr<FtpSession> session =
                 FtpOpen(entry.FTPServerName, FtpTargetPort(m_settings, number), entry.FTPUserName,
@@ -169,7 +186,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
             }
         }
         ui.setBusy(false);
-        if (fetched != 1 || QFileInfo(source).size() <= 0) {
+        if (fetched != 1 || RegularFileSize(source).value_or(0) <= 0) {
             return warn(Text("TXT00103"));
         }
     } else {
@@ -181,7 +198,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         opened ? VersionForm::PlainCopy
                : ClassifyVersionFile(m_services.archiver, source, versionName, *info);
     if (form == VersionForm::Damaged) {
-        return warn(Text("TXT00060") + kBreak + destination + name);
+        return warn(Text("TXT00060") + kBreak + DisplayFileName(destination + name));
     }
     QString key;
     if (form == VersionForm::Archive && info->encrypted) {
@@ -203,7 +220,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     switch (result) {
     case VersionFileResult::Restored:
         m_restoredFile = target;
-        ui.showMessage(Text("TXT00013"), Text("TXT00058") + kBreak + destination + name,
+        ui.showMessage(Text("TXT00013"), Text("TXT00058") + kBreak + DisplayFileName(target),
                        MessageIcon::Information);
         return 1;
     case VersionFileResult::UnpackFailed:
@@ -215,7 +232,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     case VersionFileResult::CopyFailed:
         break;
     }
-    return warn(Text("TXT00060") + kBreak + destination + name);
+    return warn(Text("TXT00060") + kBreak + DisplayFileName(target));
 }
 
 } // namespace fernhold

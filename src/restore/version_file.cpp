@@ -1,13 +1,13 @@
 #include "version_file.h"
 
 #include "archiver.h"
-#include "folders.h"
+#include "file_name.h"
+#include "native_paths.h"
 #include "restored_file.h"
 #include "version_name.h"
 #include "version_source.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <sys/stat.h>
 
 namespace fernhold {
 
@@ -20,7 +20,7 @@ bool endsInZip(const QString& name)
 
 int placeWithFolder(const QString& source, const QString& destination, int permissions)
 {
-    if (EnsureFolder(QFileInfo(destination).path()) != 1) {
+    if (MakeFolderPath(destination.left(destination.lastIndexOf(u'/') + 1)) != 1) {
         return 0;
     }
     return PlaceRestoredFile(source, destination, permissions);
@@ -35,7 +35,8 @@ bool IsZipVersionName(const QString& versionName)
 
 VersionFileResult RestorePlainVersion(const VersionSource& version, const QString& destination)
 {
-    if (version.descriptor() < 0 || EnsureFolder(QFileInfo(destination).path()) != 1 ||
+    if (version.descriptor() < 0 ||
+        MakeFolderPath(destination.left(destination.lastIndexOf(u'/') + 1)) != 1 ||
         PlaceRestoredFile(version.descriptor(), destination, version.permissions()) != 1) {
         return VersionFileResult::CopyFailed;
     }
@@ -73,8 +74,8 @@ VersionFileResult RestoreVersionFile(const Archiver& archiver, const QString& sc
     }
     const QString unpacked = scratchFolder + fileName;
     const int placed = placeWithFolder(unpacked, destination, permissions);
-    QFile::setPermissions(unpacked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QFile::remove(unpacked);
+    (void)::chmod(EncodeFileName(unpacked).constData(), S_IRUSR | S_IWUSR);
+    (void)RemoveFilePath(unpacked);
     return placed == 1 ? VersionFileResult::Restored : VersionFileResult::CopyFailed;
 }
 

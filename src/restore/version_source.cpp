@@ -1,7 +1,8 @@
 #include "version_source.h"
 
+#include "file_name.h"
+
 #include <QByteArrayList>
-#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,9 +39,9 @@ bool writeAll(int fd, const char* data, ssize_t size)
 
 VersionSource::VersionSource(const QString& root, const QString& relativePath)
 {
-    QByteArrayList levels = QFile::encodeName(relativePath).split('/');
+    QByteArrayList levels = EncodeFileName(relativePath).split('/');
     const QByteArray name = levels.takeLast();
-    const QByteArray rootPath = QFile::encodeName(root);
+    const QByteArray rootPath = EncodeFileName(root);
     if (name.isEmpty() || rootPath.isEmpty()) {
         return;
     }
@@ -108,7 +109,7 @@ int VersionSource::copyTo(const QString& path) const
     if (m_fd < 0) {
         return 0;
     }
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = EncodeFileName(path);
     const int out =
         ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (out < 0) {
@@ -141,7 +142,7 @@ int VersionSource::copyTo(const QString& path) const
 
 bool IsRealFolderBelow(const QString& root, const QString& relativeFolder)
 {
-    QByteArray path = QFile::encodeName(root);
+    QByteArray path = EncodeFileName(root);
     if (path.isEmpty()) {
         return false;
     }
@@ -154,7 +155,7 @@ bool IsRealFolderBelow(const QString& root, const QString& relativeFolder)
     if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         return false;
     }
-    for (const QByteArray& level : QFile::encodeName(relativeFolder).split('/')) {
+    for (const QByteArray& level : EncodeFileName(relativeFolder).split('/')) {
         if (level.isEmpty()) {
             continue;
         }

@@ -1,8 +1,8 @@
 #include "folder_version_walk.h"
 
+#include "file_name.h"
 #include "version_copy.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -46,7 +46,7 @@ bool isDotOrDotDot(const char* name)
 // shared target may have another writer).
 bool isStaleCopyLeftover(int dirFd, const char* name)
 {
-    static const QByteArray prefix = QFile::encodeName(CompleteCopyTemporaryPrefix());
+    static const QByteArray prefix = EncodeFileName(CompleteCopyTemporaryPrefix());
     const QByteArrayView view(name);
     if (!view.startsWith(prefix) || !view.endsWith(".part")) {
         return false;
@@ -74,7 +74,7 @@ FolderVersionWalk::FolderVersionWalk(const QString& folder, CleanupRules rules, 
     : m_rules(std::move(rules)), m_stop(std::move(stop)), m_showFolder(std::move(showFolder))
 {
     if (!folder.isEmpty()) {
-        m_pending.push_back(withSlash(QFile::encodeName(folder)));
+        m_pending.push_back(withSlash(EncodeFileName(folder)));
     }
 }
 
@@ -95,7 +95,7 @@ void FolderVersionWalk::cleanNextFolder()
     const bool followLink = m_atStart;
     m_atStart = false;
     if (m_showFolder) {
-        m_showFolder(QFile::decodeName(folder));
+        m_showFolder(DisplayFileName(DecodeFileName(folder)));
     }
 
     const DirHandle dir = openFolder(folder, followLink);
@@ -130,7 +130,7 @@ void FolderVersionWalk::cleanNextFolder()
         }
         if (type == DT_REG) {
             fileNames.emplace_back(name);
-            files.push_back({QFile::decodeName(fileNames.back()), size});
+            files.push_back({DecodeFileName(fileNames.back()), size});
         } else if (type == DT_DIR) {
             subFolders.emplace_back(name);
         }

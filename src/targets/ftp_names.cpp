@@ -1,5 +1,6 @@
 #include "ftp_names.h"
 
+#include "file_name.h"
 #include "job_settings.h"
 
 #include <array>
@@ -72,16 +73,17 @@ std::optional<QByteArray> FtpWireName(const QString& text, FtpNameMode mode)
 {
     std::optional<QByteArray> bytes;
     if (mode == FtpNameMode::Utf8) {
-        // Lone surrogates have no UTF-8 form; toUtf8 would turn them into "?".
+        // A name that is not UTF-8 goes as the bytes it has on disk; other
+        // lone surrogates have no byte form at all.
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QChar c = text.at(i);
             if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
                 ++i;
-            } else if (c.isSurrogate()) {
+            } else if (c.isSurrogate() && !IsEscapedByte(c.unicode())) {
                 return std::nullopt;
             }
         }
-        bytes = text.toUtf8();
+        bytes = EncodeFileName(text);
     } else {
         bytes = EncodeWindows1252(text);
     }
@@ -124,8 +126,10 @@ bool IsWellFormedUtf8(QByteArrayView bytes)
 
 QString FtpListedName(QByteArrayView bytes, FtpNameMode mode)
 {
-    if (mode == FtpNameMode::Utf8 && IsWellFormedUtf8(bytes)) {
-        return QString::fromUtf8(bytes);
+    if (mode == FtpNameMode::Utf8) {
+        // Bytes that are not UTF-8 are kept as they are, so the name leads
+        // back to the same file (FtpWireName gives them again).
+        return DecodeFileName(bytes);
     }
     return DecodeWindows1252(bytes);
 }

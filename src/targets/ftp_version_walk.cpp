@@ -1,5 +1,6 @@
 #include "ftp_version_walk.h"
 
+#include "file_name.h"
 #include "ftp_session.h"
 #include "ftp_target.h"
 #include "job_settings.h"
@@ -99,7 +100,7 @@ void FtpVersionWalk::cleanNextFolder()
     const QString relative = std::move(m_queue.front());
     m_queue.pop_front();
     if (m_showFolder) {
-        m_showFolder(relative);
+        m_showFolder(DisplayFileName(relative));
     }
     const QString folder = withSlash(m_root + relative);
     if (FtpEnter(*m_session, folder) == 1) {

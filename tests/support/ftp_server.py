@@ -82,6 +82,11 @@ def main():
         banner = ("Fernhold test server " + LONG_TEXT) if args.long_reply == "banner" \
             else "Fernhold test server"
 
+        def push(self, text):
+            # Replies name paths as well (MKD, CWD, PWD): those that are not
+            # UTF-8 go out as their own bytes, as they came in.
+            super(FTPHandler, self).push(text.encode("utf8", self.unicode_errors))
+
         def ftp_USER(self, line):
             if args.drop_after_user:
                 self.close()

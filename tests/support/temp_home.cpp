@@ -4,12 +4,20 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <ftw.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace fernhold::test {
 
 namespace {
+
+int removeEntry(const char* path, const struct stat* /*info*/, int /*type*/, FTW* /*where*/)
+{
+    (void)::remove(path);
+    return 0;
+}
 
 const char* const kVariables[] = {"HOME",           "XDG_CONFIG_HOME", "XDG_DATA_HOME",
                                   "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"};
@@ -59,6 +67,9 @@ TempHome::~TempHome()
         }
     };
     open(root);
+    // Qt's file classes cannot name files whose names are not UTF-8: the tree
+    // goes by the bytes the system lists.
+    (void)::nftw(QFile::encodeName(root).constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 QString TempHome::path() const

@@ -1,3 +1,4 @@
+#include "file_name.h"
 #include "ftp_names.h"
 #include "job_settings.h"
 
@@ -61,13 +62,19 @@ TEST(FtpNamesTest, WireNameFollowsTheMode)
     EXPECT_EQ(FtpWireName(QStringLiteral("😀"), FtpNameMode::Utf8), QByteArray("\xF0\x9F\x98\x80"));
 }
 
-TEST(FtpNamesTest, ListedNameFallsBackToWindows1252)
+TEST(FtpNamesTest, ListedNameKeepsBytesThatAreNotUtf8)
 {
     EXPECT_EQ(FtpListedName("Gr\xC3\xB6\xC3\x9F"
                             "e",
                             FtpNameMode::Utf8),
               QStringLiteral("Größe"));
-    EXPECT_EQ(FtpListedName("caf\xE9 \x80", FtpNameMode::Utf8), QStringLiteral("café €"));
+    // In UTF-8 mode a name that is not UTF-8 keeps its bytes, so it names the
+    // same file when it goes back to the server.
+    const QString latin = FtpListedName("caf\xE9 \x80", FtpNameMode::Utf8);
+    EXPECT_EQ(latin, DecodeFileName("caf\xE9 \x80"));
+    EXPECT_EQ(FtpWireName(latin, FtpNameMode::Utf8), QByteArray("caf\xE9 \x80"));
+    // Plain mode has no form for those bytes: such a name does not travel.
+    EXPECT_FALSE(FtpWireName(latin, FtpNameMode::Plain));
     // Plain mode never reads UTF-8.
     EXPECT_EQ(FtpListedName("Gr\xC3\xB6", FtpNameMode::Plain), QStringLiteral("GrÃ¶"));
     EXPECT_EQ(FtpListedName("caf\xE9", FtpNameMode::Plain), QStringLiteral("café"));
