@@ -1,6 +1,7 @@
 #include "folder_restore_run.h"
 
 #include "archiver.h"
+#include "file_name.h"
 #include "folders.h"
 #include "restore_scratch.h"
 #include "target_layout.h"
@@ -110,7 +111,14 @@ FolderRestoreRun::RowOutcome FolderRestoreRun::restoreRow(const FolderRestoreRow
         }
         const QString scratch = m_scratch->path();
         // The archiver opens its input by name: it reads a private copy.
-        const QString copy = scratch + versionName;
+        // Under a plain name: the scratch folder is removed with Qt, which
+        // could not name bytes that are not UTF-8.
+        QString copy = scratch + versionName;
+        for (QChar& c : copy) {
+            if (IsEscapedByte(c.unicode())) {
+                c = u'_';
+            }
+        }
         if (scratch.isEmpty() || opened.copyTo(copy) != 1) {
             return RowOutcome::Failed;
         }

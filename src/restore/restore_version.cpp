@@ -159,7 +159,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         if (IsZipVersionName(versionName)) {
             // The archiver opens its input by name: it reads a private copy.
             const QString work = scratchFolder();
-            source = work + versionName;
+            source = work + downloadName(versionName);
             if (work.isEmpty() || opened->copyTo(source) != 1) {
                 return warn(Text("TXT00060") + kBreak + destination + name);
             }
