@@ -5,18 +5,18 @@
 //                                             the unchanged tree; prints
 //                                             "<scan us> <walk us> <index bytes per record>"
 
-#include "clock.h"
-#include "exclusion_rules.h"
-#include "folders.h"
-#include "index_scan.h"
-#include "index_walks.h"
-#include "job_settings.h"
-#include "run_state.h"
-#include "source_index.h"
-#include "source_walk.h"
-#include "status_line.h"
-#include "text_table.h"
-#include "user_interface.h"
+#include "core/clock.h"
+#include "core/job_settings.h"
+#include "core/run_state.h"
+#include "core/status_line.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "engine/exclusion_rules.h"
+#include "engine/index_scan.h"
+#include "engine/index_walks.h"
+#include "engine/source_index.h"
+#include "engine/source_walk.h"
+#include "platform/folders.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "app_paths.h"
+#include "app/app_paths.h"
 
-#include "file_name.h"
-#include "named_lock.h"
-#include "text_table.h"
+#include "core/text_table.h"
+#include "platform/file_name.h"
+#include "platform/named_lock.h"
 
 #include <QFileInfo>
 #include <cstdio>

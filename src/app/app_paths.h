@@ -1,6 +1,6 @@
 #pragma once
 
-#include "folders.h"
+#include "platform/folders.h"
 
 #include <QString>
 

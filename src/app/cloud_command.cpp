@@ -1,8 +1,8 @@
-#include "cloud_command.h"
+#include "app/cloud_command.h"
 
-#include "app_paths.h"
-#include "cloud_folders.h"
-#include "text_table.h"
+#include "app/app_paths.h"
+#include "core/text_table.h"
+#include "targets/cloud_folders.h"
 
 namespace fernhold {
 

@@ -1,6 +1,6 @@
-#include "headless_ui.h"
+#include "app/headless_ui.h"
 
-#include "file_name.h"
+#include "platform/file_name.h"
 
 #include <QMutexLocker>
 #include <cstdio>

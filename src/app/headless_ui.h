@@ -1,6 +1,6 @@
 #pragma once
 
-#include "user_interface.h"
+#include "core/user_interface.h"
 
 #include <QMutex>
 

@@ -1,12 +1,12 @@
-#include "application.h"
-#include "clean_command.h"
-#include "cloud_command.h"
-#include "exit_codes.h"
-#include "file_name.h"
-#include "remote_commands.h"
-#include "restore_command.h"
-#include "settings_commands.h"
-#include "text_table.h"
+#include "app/application.h"
+#include "app/clean_command.h"
+#include "app/cloud_command.h"
+#include "app/exit_codes.h"
+#include "app/remote_commands.h"
+#include "app/restore_command.h"
+#include "app/settings_commands.h"
+#include "core/text_table.h"
+#include "platform/file_name.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,10 +1,10 @@
-#include "remote_commands.h"
+#include "app/remote_commands.h"
 
-#include "app_paths.h"
-#include "named_lock.h"
-#include "program_status.h"
-#include "registry_file.h"
-#include "text_table.h"
+#include "app/app_paths.h"
+#include "core/program_status.h"
+#include "core/text_table.h"
+#include "platform/named_lock.h"
+#include "platform/registry_file.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

@@ -1,11 +1,11 @@
-#include "setting_edit.h"
+#include "app/setting_edit.h"
 
-#include "clock.h"
-#include "exclusion_lists.h"
-#include "job_settings.h"
-#include "protected_text.h"
-#include "settings_fields.h"
-#include "text_table.h"
+#include "core/clock.h"
+#include "core/job_settings.h"
+#include "core/protected_text.h"
+#include "core/settings_fields.h"
+#include "core/text_table.h"
+#include "engine/exclusion_lists.h"
 
 #include <QRegularExpression>
 #include <optional>

@@ -1,15 +1,15 @@
-#include "settings_commands.h"
+#include "app/settings_commands.h"
 
-#include "app_paths.h"
-#include "backup_state.h"
-#include "clock.h"
-#include "exclusion_lists.h"
-#include "exclusion_rules.h"
-#include "headless_ui.h"
-#include "job_settings.h"
-#include "setting_edit.h"
-#include "settings_store.h"
-#include "text_table.h"
+#include "app/app_paths.h"
+#include "app/headless_ui.h"
+#include "app/setting_edit.h"
+#include "core/clock.h"
+#include "core/job_settings.h"
+#include "core/settings_store.h"
+#include "core/text_table.h"
+#include "engine/backup_state.h"
+#include "engine/exclusion_lists.h"
+#include "engine/exclusion_rules.h"
 
 #include <QDir>
 #include <QFile>

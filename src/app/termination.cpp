@@ -1,4 +1,4 @@
-#include "termination.h"
+#include "app/termination.h"
 
 #include <QSocketNotifier>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "job_settings.h"
+#include "core/job_settings.h"
 
 namespace fernhold {
 

@@ -1,4 +1,4 @@
-#include "key_value_file.h"
+#include "core/key_value_file.h"
 
 namespace fernhold {
 

@@ -1,14 +1,14 @@
-#include "periodic_section.h"
+#include "core/periodic_section.h"
 
-#include "clock.h"
-#include "job_settings.h"
-#include "program_status.h"
-#include "run_state.h"
-#include "schedule.h"
-#include "status_line.h"
-#include "text_table.h"
-#include "user_interface.h"
-#include "worker_slot.h"
+#include "core/clock.h"
+#include "core/job_settings.h"
+#include "core/program_status.h"
+#include "core/run_state.h"
+#include "core/schedule.h"
+#include "core/status_line.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "core/worker_slot.h"
 
 namespace fernhold {
 

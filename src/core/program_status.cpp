@@ -1,9 +1,9 @@
-#include "program_status.h"
+#include "core/program_status.h"
 
-#include "file_io.h"
-#include "job_settings.h"
-#include "registry_file.h"
-#include "text_table.h"
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "platform/file_io.h"
+#include "platform/registry_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "protected_text.h"
+#include "core/protected_text.h"
 
 #include <algorithm>
 #include <array>

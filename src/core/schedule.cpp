@@ -1,6 +1,6 @@
-#include "schedule.h"
+#include "core/schedule.h"
 
-#include "settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "settings_fields.h"
+#include "core/settings_fields.h"
 
 #include <array>
 

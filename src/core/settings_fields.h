@@ -1,6 +1,6 @@
 #pragma once
 
-#include "job_settings.h"
+#include "core/job_settings.h"
 
 #include <QString>
 #include <algorithm>

@@ -1,12 +1,12 @@
-#include "settings_store.h"
+#include "core/settings_store.h"
 
-#include "file_io.h"
-#include "job_settings.h"
-#include "key_value_file.h"
-#include "protected_text.h"
-#include "settings_fields.h"
-#include "text_table.h"
-#include "user_interface.h"
+#include "core/job_settings.h"
+#include "core/key_value_file.h"
+#include "core/protected_text.h"
+#include "core/settings_fields.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "platform/file_io.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "status_line.h"
+#include "core/status_line.h"
 
-#include "clock.h"
-#include "run_state.h"
-#include "time_text.h"
-#include "user_interface.h"
+#include "core/clock.h"
+#include "core/run_state.h"
+#include "core/time_text.h"
+#include "core/user_interface.h"
 
 #include <QDateTime>
 #include <QMutexLocker>

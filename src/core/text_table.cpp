@@ -1,6 +1,6 @@
-#include "text_table.h"
+#include "core/text_table.h"
 
-#include "protected_text.h"
+#include "core/protected_text.h"
 
 #include <QHash>
 #include <QMutex>

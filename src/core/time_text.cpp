@@ -1,4 +1,4 @@
-#include "time_text.h"
+#include "core/time_text.h"
 
 #include <cstdlib>
 

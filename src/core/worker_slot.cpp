@@ -1,6 +1,6 @@
-#include "worker_slot.h"
+#include "core/worker_slot.h"
 
-#include "thread_priority.h"
+#include "platform/thread_priority.h"
 
 #include <chrono>
 

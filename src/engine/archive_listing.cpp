@@ -1,4 +1,4 @@
-#include "archive_listing.h"
+#include "engine/archive_listing.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "archiver.h"
+#include "engine/archiver.h"
 
-#include "engine_logging.h"
-#include "native_paths.h"
+#include "engine/engine_logging.h"
+#include "platform/native_paths.h"
 
 namespace fernhold {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "archive_listing.h"
+#include "engine/archive_listing.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "archiver_program.h"
+#include "engine/archiver_program.h"
 
-#include "archiver.h"
-#include "engine_logging.h"
+#include "engine/archiver.h"
+#include "engine/engine_logging.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "archiver.h"
-#include "engine_logging.h"
-#include "file_name.h"
+#include "engine/archiver.h"
+#include "engine/engine_logging.h"
+#include "platform/file_name.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "index_scan.h"
+#include "engine/index_scan.h"
 
 #include <optional>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "backup_state.h"
+#include "engine/backup_state.h"
 
-#include "file_io.h"
-#include "job_settings.h"
-#include "key_value_file.h"
-#include "settings_fields.h"
+#include "core/job_settings.h"
+#include "core/key_value_file.h"
+#include "core/settings_fields.h"
+#include "platform/file_io.h"
 
 #include <QMutexLocker>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "append_file.h"
-#include "file_record.h"
+#include "engine/file_record.h"
+#include "platform/append_file.h"
 
 #include <QHash>
 #include <QMutex>

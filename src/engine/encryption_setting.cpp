@@ -1,8 +1,8 @@
-#include "encryption_setting.h"
+#include "engine/encryption_setting.h"
 
-#include "archiver.h"
-#include "job_settings.h"
-#include "text_table.h"
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "engine/archiver.h"
 
 namespace fernhold {
 

@@ -1,3 +1,3 @@
-#include "engine_logging.h"
+#include "engine/engine_logging.h"
 
 Q_LOGGING_CATEGORY(lcEngine, "fernhold.engine")

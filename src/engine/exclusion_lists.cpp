@@ -1,4 +1,4 @@
-#include "exclusion_lists.h"
+#include "engine/exclusion_lists.h"
 
 namespace fernhold {
 

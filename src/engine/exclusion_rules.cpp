@@ -1,8 +1,8 @@
-#include "exclusion_rules.h"
+#include "engine/exclusion_rules.h"
 
-#include "exclusion_lists.h"
-#include "folders.h"
-#include "job_settings.h"
+#include "core/job_settings.h"
+#include "engine/exclusion_lists.h"
+#include "platform/folders.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "exclusion_tally.h"
+#include "engine/exclusion_tally.h"
 
-#include "exclusion_rules.h"
-#include "text_table.h"
+#include "core/text_table.h"
+#include "engine/exclusion_rules.h"
 
 namespace fernhold {
 

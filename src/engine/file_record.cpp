@@ -1,6 +1,6 @@
-#include "file_record.h"
+#include "engine/file_record.h"
 
-#include "file_name.h"
+#include "platform/file_name.h"
 
 #include <array>
 #include <fcntl.h>

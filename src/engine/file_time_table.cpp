@@ -1,10 +1,10 @@
-#include "file_time_table.h"
+#include "engine/file_time_table.h"
 
-#include "clock.h"
-#include "file_record.h"
-#include "source_index.h"
-#include "text_table.h"
-#include "user_interface.h"
+#include "core/clock.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "engine/file_record.h"
+#include "engine/source_index.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,14 +1,14 @@
-#include "index_scan.h"
+#include "engine/index_scan.h"
 
-#include "backup_state.h"
-#include "file_time_table.h"
-#include "index_walks.h"
-#include "job_settings.h"
-#include "run_state.h"
-#include "source_index.h"
-#include "source_walk.h"
-#include "status_line.h"
-#include "text_table.h"
+#include "core/job_settings.h"
+#include "core/run_state.h"
+#include "core/status_line.h"
+#include "core/text_table.h"
+#include "engine/backup_state.h"
+#include "engine/file_time_table.h"
+#include "engine/index_walks.h"
+#include "engine/source_index.h"
+#include "engine/source_walk.h"
 
 namespace fernhold {
 

@@ -1,10 +1,10 @@
-#include "index_walks.h"
+#include "engine/index_walks.h"
 
-#include "backup_state.h"
-#include "exclusion_rules.h"
-#include "exclusion_tally.h"
-#include "run_state.h"
-#include "source_index.h"
+#include "core/run_state.h"
+#include "engine/backup_state.h"
+#include "engine/exclusion_rules.h"
+#include "engine/exclusion_tally.h"
+#include "engine/source_index.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "file_record.h"
-#include "source_walk.h"
+#include "engine/file_record.h"
+#include "engine/source_walk.h"
 
 #include <QString>
 #include <cstdint>

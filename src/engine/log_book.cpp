@@ -1,14 +1,14 @@
-#include "log_book.h"
+#include "engine/log_book.h"
 
-#include "append_file.h"
-#include "clock.h"
-#include "file_io.h"
-#include "folders.h"
-#include "job_settings.h"
-#include "log_file_reader.h"
-#include "text_table.h"
-#include "time_text.h"
-#include "user_interface.h"
+#include "core/clock.h"
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "core/time_text.h"
+#include "core/user_interface.h"
+#include "engine/log_file_reader.h"
+#include "platform/append_file.h"
+#include "platform/file_io.h"
+#include "platform/folders.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "log_file_reader.h"
+#include "engine/log_file_reader.h"
 
 #include <QFile>
 #include <QFileInfo>

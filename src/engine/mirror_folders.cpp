@@ -1,7 +1,7 @@
-#include "mirror_folders.h"
+#include "engine/mirror_folders.h"
 
-#include "file_name.h"
-#include "target_layout.h"
+#include "engine/target_layout.h"
+#include "platform/file_name.h"
 
 #include <cerrno>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "source_index.h"
+#include "engine/source_index.h"
 
 #include <algorithm>
 

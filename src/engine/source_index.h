@@ -1,6 +1,6 @@
 #pragma once
 
-#include "file_record.h"
+#include "engine/file_record.h"
 
 #include <QtGlobal>
 #include <span>

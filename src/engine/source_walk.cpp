@@ -1,8 +1,8 @@
-#include "source_walk.h"
+#include "engine/source_walk.h"
 
-#include "file_name.h"
-#include "folders.h"
-#include "job_settings.h"
+#include "core/job_settings.h"
+#include "platform/file_name.h"
+#include "platform/folders.h"
 
 #include <algorithm>
 #include <cerrno>

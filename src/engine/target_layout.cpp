@@ -1,7 +1,7 @@
-#include "target_layout.h"
+#include "engine/target_layout.h"
 
-#include "file_name.h"
-#include "time_text.h"
+#include "core/time_text.h"
+#include "platform/file_name.h"
 
 #include <QStringList>
 

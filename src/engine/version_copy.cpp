@@ -1,6 +1,6 @@
-#include "version_copy.h"
+#include "engine/version_copy.h"
 
-#include "file_name.h"
+#include "platform/file_name.h"
 
 #include <QRandomGenerator>
 #include <cerrno>
@@ -95,9 +95,8 @@ int VersionPermissions(const QString& path)
     struct stat st
     {
     };
-    return ::stat(EncodeFileName(path).constData(), &st) == 0
-               ? static_cast<int>(st.st_mode & 0666)
-               : 0600;
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 0666)
+                                                              : 0600;
 }
 
 int CopyFileCompletely(const QString& source, const QString& destination, int permissions)

@@ -1,4 +1,4 @@
-#include "append_file.h"
+#include "platform/append_file.h"
 
 #include <QFile>
 #include <cerrno>

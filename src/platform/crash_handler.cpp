@@ -1,4 +1,4 @@
-#include "crash_handler.h"
+#include "platform/crash_handler.h"
 
 #include <QFile>
 #include <csignal>

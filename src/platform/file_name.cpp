@@ -1,4 +1,4 @@
-#include "file_name.h"
+#include "platform/file_name.h"
 
 namespace fernhold {
 

@@ -1,6 +1,6 @@
-#include "named_lock.h"
+#include "platform/named_lock.h"
 
-#include "folders.h"
+#include "platform/folders.h"
 
 #include <QFile>
 #include <fcntl.h>

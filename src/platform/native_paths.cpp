@@ -1,6 +1,6 @@
-#include "native_paths.h"
+#include "platform/native_paths.h"
 
-#include "file_name.h"
+#include "platform/file_name.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "registry_file.h"
+#include "platform/registry_file.h"
 
-#include "file_io.h"
+#include "platform/file_io.h"
 
 #include <QDir>
 #include <QFileInfo>

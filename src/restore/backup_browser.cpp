@@ -1,15 +1,15 @@
-#include "backup_browser.h"
+#include "restore/backup_browser.h"
 
-#include "file_name.h"
-#include "folders.h"
-#include "ftp_session.h"
-#include "ftp_target.h"
-#include "job_settings.h"
-#include "native_paths.h"
-#include "text_table.h"
-#include "user_interface.h"
-#include "version_name.h"
-#include "version_source.h"
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "platform/file_name.h"
+#include "platform/folders.h"
+#include "platform/native_paths.h"
+#include "restore/version_name.h"
+#include "restore/version_source.h"
+#include "targets/ftp_session.h"
+#include "targets/ftp_target.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
-#include "folder_restore_run.h"
+#include "restore/folder_restore_run.h"
 
-#include "archiver.h"
-#include "file_name.h"
-#include "folders.h"
-#include "restore_scratch.h"
-#include "target_layout.h"
-#include "text_table.h"
-#include "version_file.h"
-#include "version_name.h"
-#include "version_source.h"
+#include "core/text_table.h"
+#include "engine/archiver.h"
+#include "engine/target_layout.h"
+#include "platform/file_name.h"
+#include "platform/folders.h"
+#include "restore/restore_scratch.h"
+#include "restore/version_file.h"
+#include "restore/version_name.h"
+#include "restore/version_source.h"
 
 #include <QFile>
 

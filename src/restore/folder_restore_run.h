@@ -1,6 +1,6 @@
 #pragma once
 
-#include "folder_search.h"
+#include "restore/folder_search.h"
 
 #include <QList>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "folder_restore_window.h"
+#include "restore/folder_restore_window.h"
 
-#include "file_name.h"
-#include "folders.h"
-#include "job_settings.h"
-#include "text_table.h"
-#include "user_interface.h"
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "platform/file_name.h"
+#include "platform/folders.h"
 
 namespace fernhold {
 

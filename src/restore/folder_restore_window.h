@@ -1,8 +1,8 @@
 #pragma once
 
-#include "folder_restore_run.h"
-#include "folder_search.h"
-#include "restore_version.h"
+#include "restore/folder_restore_run.h"
+#include "restore/folder_search.h"
+#include "restore/restore_version.h"
 
 #include <QDate>
 #include <QList>

@@ -1,9 +1,9 @@
-#include "folder_search.h"
+#include "restore/folder_search.h"
 
-#include "target_layout.h"
-#include "text_table.h"
-#include "version_name.h"
-#include "version_source.h"
+#include "core/text_table.h"
+#include "engine/target_layout.h"
+#include "restore/version_name.h"
+#include "restore/version_source.h"
 
 #include <algorithm>
 #include <map>

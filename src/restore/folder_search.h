@@ -1,6 +1,6 @@
 #pragma once
 
-#include "native_paths.h"
+#include "platform/native_paths.h"
 
 #include <QDate>
 #include <QList>

@@ -1,3 +1,3 @@
-#include "restore_logging.h"
+#include "restore/restore_logging.h"
 
 Q_LOGGING_CATEGORY(lcRestore, "fernhold.restore")

@@ -1,7 +1,7 @@
-#include "restore_scratch.h"
+#include "restore/restore_scratch.h"
 
-#include "folders.h"
-#include "restore_logging.h"
+#include "platform/folders.h"
+#include "restore/restore_logging.h"
 
 namespace fernhold {
 

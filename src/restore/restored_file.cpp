@@ -1,7 +1,7 @@
-#include "restored_file.h"
+#include "restore/restored_file.h"
 
-#include "file_name.h"
-#include "restore_logging.h"
+#include "platform/file_name.h"
+#include "restore/restore_logging.h"
 
 #include <QRandomGenerator>
 #include <cerrno>

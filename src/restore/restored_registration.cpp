@@ -1,8 +1,8 @@
-#include "restored_registration.h"
+#include "restore/restored_registration.h"
 
-#include "file_record.h"
-#include "file_time_table.h"
-#include "source_index.h"
+#include "engine/file_record.h"
+#include "engine/file_time_table.h"
+#include "engine/source_index.h"
 
 namespace fernhold {
 

@@ -1,11 +1,11 @@
-#include "version_file.h"
+#include "restore/version_file.h"
 
-#include "archiver.h"
-#include "file_name.h"
-#include "native_paths.h"
-#include "restored_file.h"
-#include "version_name.h"
-#include "version_source.h"
+#include "engine/archiver.h"
+#include "platform/file_name.h"
+#include "platform/native_paths.h"
+#include "restore/restored_file.h"
+#include "restore/version_name.h"
+#include "restore/version_source.h"
 
 #include <sys/stat.h>
 

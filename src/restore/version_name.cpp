@@ -1,4 +1,4 @@
-#include "version_name.h"
+#include "restore/version_name.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "version_source.h"
+#include "restore/version_source.h"
 
-#include "file_name.h"
+#include "platform/file_name.h"
 
 #include <QByteArrayList>
 #include <cerrno>

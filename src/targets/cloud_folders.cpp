@@ -1,9 +1,9 @@
-#include "cloud_folders.h"
+#include "targets/cloud_folders.h"
 
-#include "file_io.h"
-#include "folders.h"
-#include "registry_file.h"
-#include "targets_logging.h"
+#include "platform/file_io.h"
+#include "platform/folders.h"
+#include "platform/registry_file.h"
+#include "targets/targets_logging.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "curl_library.h"
+#include "targets/curl_library.h"
 
-#include "targets_logging.h"
+#include "targets/targets_logging.h"
 
 #include <dlfcn.h>
 #include <mutex>

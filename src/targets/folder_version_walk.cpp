@@ -1,7 +1,7 @@
-#include "folder_version_walk.h"
+#include "targets/folder_version_walk.h"
 
-#include "file_name.h"
-#include "version_copy.h"
+#include "engine/version_copy.h"
+#include "platform/file_name.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "version_walk.h"
+#include "targets/version_walk.h"
 
 #include <QByteArray>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "ftp_connection.h"
+#include "targets/ftp_connection.h"
 
-#include "curl_library.h"
-#include "targets_logging.h"
+#include "targets/curl_library.h"
+#include "targets/targets_logging.h"
 
 #include <QIODevice>
 #include <cctype>

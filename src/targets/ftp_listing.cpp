@@ -1,4 +1,4 @@
-#include "ftp_listing.h"
+#include "targets/ftp_listing.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "ftp_names.h"
+#include "targets/ftp_names.h"
 
-#include "file_name.h"
-#include "job_settings.h"
+#include "core/job_settings.h"
+#include "platform/file_name.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
-#include "ftp_probe.h"
+#include "targets/ftp_probe.h"
 
-#include "ftp_session.h"
-#include "settings_fields.h"
-#include "text_table.h"
-#include "user_interface.h"
+#include "core/settings_fields.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "targets/ftp_session.h"
 
 namespace fernhold {
 

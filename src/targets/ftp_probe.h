@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ftp_session_options.h"
+#include "targets/ftp_session_options.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "ftp_session.h"
+#include "targets/ftp_session.h"
 
-#include "ftp_connection.h"
-#include "targets_logging.h"
+#include "targets/ftp_connection.h"
+#include "targets/targets_logging.h"
 
 #include <QFile>
 #include <QFileInfo>

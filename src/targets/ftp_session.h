@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ftp_listing.h"
-#include "ftp_names.h"
-#include "ftp_session_options.h"
+#include "targets/ftp_listing.h"
+#include "targets/ftp_names.h"
+#include "targets/ftp_session_options.h"
 
 #include <QByteArray>
 #include <QList>

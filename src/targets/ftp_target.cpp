@@ -1,7 +1,7 @@
-#include "ftp_target.h"
+#include "targets/ftp_target.h"
 
-#include "job_settings.h"
-#include "settings_fields.h"
+#include "core/job_settings.h"
+#include "core/settings_fields.h"
 
 namespace fernhold {
 

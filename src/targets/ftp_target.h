@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ftp_session.h"
+#include "targets/ftp_session.h"
 
 #include <QString>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "ftp_version_walk.h"
+#include "targets/ftp_version_walk.h"
 
-#include "file_name.h"
-#include "ftp_session.h"
-#include "ftp_target.h"
-#include "job_settings.h"
+#include "core/job_settings.h"
+#include "platform/file_name.h"
+#include "targets/ftp_session.h"
+#include "targets/ftp_target.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ftp_names.h"
-#include "version_walk.h"
+#include "targets/ftp_names.h"
+#include "targets/version_walk.h"
 
 #include <deque>
 #include <memory>

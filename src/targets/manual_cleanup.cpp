@@ -1,14 +1,14 @@
-#include "manual_cleanup.h"
+#include "targets/manual_cleanup.h"
 
-#include "clock.h"
-#include "folder_version_walk.h"
-#include "ftp_target.h"
-#include "ftp_version_walk.h"
-#include "run_state.h"
-#include "source_walk.h"
-#include "text_table.h"
-#include "user_interface.h"
-#include "version_name.h"
+#include "core/clock.h"
+#include "core/run_state.h"
+#include "core/text_table.h"
+#include "core/user_interface.h"
+#include "engine/source_walk.h"
+#include "targets/folder_version_walk.h"
+#include "targets/ftp_target.h"
+#include "targets/ftp_version_walk.h"
+#include "targets/version_name.h"
 
 namespace fernhold {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "job_settings.h"
-#include "version_passes.h"
+#include "core/job_settings.h"
+#include "targets/version_passes.h"
 
 #include <QString>
 #include <atomic>

@@ -1,6 +1,6 @@
-#include "target_services.h"
+#include "targets/target_services.h"
 
-#include "ftp_target.h"
+#include "targets/ftp_target.h"
 
 namespace fernhold {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remote_targets.h"
+#include "engine/remote_targets.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "targets_logging.h"
+#include "targets/targets_logging.h"
 
 Q_LOGGING_CATEGORY(lcFtp, "fernhold.ftp")
 Q_LOGGING_CATEGORY(lcTargets, "fernhold.targets")

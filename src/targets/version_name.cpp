@@ -1,4 +1,4 @@
-#include "version_name.h"
+#include "targets/version_name.h"
 
 #include <algorithm>
 

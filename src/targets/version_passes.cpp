@@ -1,6 +1,6 @@
-#include "version_passes.h"
+#include "targets/version_passes.h"
 
-#include "version_name.h"
+#include "targets/version_name.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "version_passes.h"
+#include "targets/version_passes.h"
 
 #include <QString>
 #include <functional>

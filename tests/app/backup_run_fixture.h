@@ -4,13 +4,13 @@
 // home whose settings are written as files, over a real source tree, into a
 // real folder target; the versions are checked with the real 7za and unzip.
 
+#include "core/job_settings.h"
+#include "core/settings_store.h"
+#include "core/text_table.h"
+#include "engine/target_layout.h"
 #include "fake_user_interface.h"
-#include "job_settings.h"
 #include "run_program.h"
-#include "settings_store.h"
-#include "target_layout.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QDateTime>
 #include <QDir>

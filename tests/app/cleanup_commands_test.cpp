@@ -1,12 +1,12 @@
+#include "core/job_settings.h"
+#include "core/settings_store.h"
+#include "core/text_table.h"
 #include "fake_user_interface.h"
 #include "ftp_server.h"
-#include "job_settings.h"
-#include "named_lock.h"
-#include "registry_file.h"
+#include "platform/named_lock.h"
+#include "platform/registry_file.h"
 #include "run_program.h"
-#include "settings_store.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "named_lock.h"
+#include "core/text_table.h"
+#include "platform/named_lock.h"
 #include "run_program.h"
 #include "running_instance.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <gtest/gtest.h>
 

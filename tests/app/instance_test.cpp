@@ -1,9 +1,9 @@
-#include "named_lock.h"
-#include "registry_file.h"
+#include "core/text_table.h"
+#include "platform/named_lock.h"
+#include "platform/registry_file.h"
 #include "run_program.h"
 #include "running_instance.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "backup_run_fixture.h"
-#include "single_file_backup.h"
+#include "engine/single_file_backup.h"
 
 namespace fernhold::test {
 

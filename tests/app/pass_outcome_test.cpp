@@ -1,5 +1,5 @@
 #include "backup_run_fixture.h"
-#include "named_lock.h"
+#include "platform/named_lock.h"
 #include "running_instance.h"
 
 #include <csignal>

@@ -1,6 +1,6 @@
+#include "core/text_table.h"
 #include "run_program.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "job_settings.h"
-#include "program_status.h"
-#include "registry_file.h"
+#include "core/job_settings.h"
+#include "core/program_status.h"
+#include "platform/registry_file.h"
 #include "temp_home.h"
 
 #include <QFileInfo>

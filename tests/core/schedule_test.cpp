@@ -1,4 +1,4 @@
-#include "schedule.h"
+#include "core/schedule.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
+#include "core/job_settings.h"
+#include "core/protected_text.h"
+#include "core/settings_store.h"
+#include "core/text_table.h"
 #include "fake_user_interface.h"
-#include "folders.h"
-#include "job_settings.h"
-#include "protected_text.h"
-#include "settings_store.h"
+#include "platform/folders.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QDir>
 #include <QFile>

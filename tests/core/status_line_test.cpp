@@ -1,7 +1,7 @@
+#include "core/run_state.h"
+#include "core/status_line.h"
 #include "fake_user_interface.h"
 #include "manual_clock.h"
-#include "run_state.h"
-#include "status_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "protected_text.h"
-#include "text_table.h"
+#include "core/protected_text.h"
+#include "core/text_table.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

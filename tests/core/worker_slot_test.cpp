@@ -1,4 +1,4 @@
-#include "worker_slot.h"
+#include "core/worker_slot.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "archiver.h"
-#include "archiver_program.h"
-#include "folders.h"
+#include "engine/archiver.h"
+#include "engine/archiver_program.h"
+#include "platform/folders.h"
 #include "temp_home.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "archive_listing.h"
-#include "archiver.h"
 #include "archiver_fixture.h"
+#include "engine/archive_listing.h"
+#include "engine/archiver.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "archiver.h"
 #include "archiver_fixture.h"
+#include "engine/archiver.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

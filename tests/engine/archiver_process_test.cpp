@@ -1,7 +1,7 @@
-#include "archiver.h"
 #include "archiver_fixture.h"
-#include "archiver_program.h"
-#include "run_state.h"
+#include "core/run_state.h"
+#include "engine/archiver.h"
+#include "engine/archiver_program.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "backup_pass_fixture.h"
-#include "file_time_table.h"
+#include "engine/file_time_table.h"
 
 #include <QProcess>
 #include <sys/stat.h>

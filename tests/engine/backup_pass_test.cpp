@@ -1,8 +1,8 @@
 #include "backup_pass_fixture.h"
-#include "file_record.h"
-#include "file_time_table.h"
-#include "index_scan.h"
-#include "single_file_backup.h"
+#include "engine/file_record.h"
+#include "engine/file_time_table.h"
+#include "engine/index_scan.h"
+#include "engine/single_file_backup.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "exclusion_lists.h"
-#include "exclusion_rules.h"
-#include "folders.h"
-#include "job_settings.h"
+#include "core/job_settings.h"
+#include "engine/exclusion_lists.h"
+#include "engine/exclusion_rules.h"
+#include "platform/folders.h"
 #include "temp_home.h"
 
 #include <gtest/gtest.h>

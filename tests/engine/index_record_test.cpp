@@ -1,4 +1,4 @@
-#include "file_record.h"
+#include "engine/file_record.h"
 #include "index_test_tree.h"
 #include "temp_home.h"
 

@@ -1,6 +1,6 @@
-#include "file_time_table.h"
+#include "core/text_table.h"
+#include "engine/file_time_table.h"
 #include "index_test_tree.h"
-#include "text_table.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

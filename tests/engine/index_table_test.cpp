@@ -1,9 +1,9 @@
+#include "core/text_table.h"
+#include "engine/file_time_table.h"
+#include "engine/source_index.h"
 #include "fake_user_interface.h"
-#include "file_time_table.h"
 #include "manual_clock.h"
-#include "source_index.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

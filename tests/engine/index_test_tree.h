@@ -3,18 +3,18 @@
 // Helpers for the source-index tests: files with chosen times, and the
 // collection of what a backup walk hands on.
 
-#include "backup_state.h"
-#include "exclusion_rules.h"
+#include "core/job_settings.h"
+#include "core/run_state.h"
+#include "core/status_line.h"
+#include "engine/backup_state.h"
+#include "engine/exclusion_rules.h"
+#include "engine/file_record.h"
+#include "engine/index_scan.h"
+#include "engine/index_walks.h"
+#include "engine/source_index.h"
 #include "fake_user_interface.h"
-#include "file_record.h"
-#include "folders.h"
-#include "index_scan.h"
-#include "index_walks.h"
-#include "job_settings.h"
 #include "manual_clock.h"
-#include "run_state.h"
-#include "source_index.h"
-#include "status_line.h"
+#include "platform/folders.h"
 #include "temp_home.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
-#include "file_name.h"
+#include "engine/source_walk.h"
 #include "file_rights.h"
 #include "index_test_tree.h"
-#include "source_walk.h"
+#include "platform/file_name.h"
 
 #include <QFile>
 #include <QScopeGuard>

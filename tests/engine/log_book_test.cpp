@@ -1,10 +1,10 @@
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "engine/log_book.h"
 #include "fake_user_interface.h"
-#include "folders.h"
-#include "job_settings.h"
-#include "log_book.h"
 #include "manual_clock.h"
+#include "platform/folders.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QDir>
 #include <QFile>

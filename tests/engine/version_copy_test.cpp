@@ -1,5 +1,5 @@
+#include "engine/version_copy.h"
 #include "temp_home.h"
-#include "version_copy.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "file_name.h"
+#include "platform/file_name.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>

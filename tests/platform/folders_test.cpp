@@ -1,5 +1,5 @@
-#include "file_io.h"
-#include "folders.h"
+#include "platform/file_io.h"
+#include "platform/folders.h"
 #include "temp_home.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "named_lock.h"
+#include "platform/named_lock.h"
 #include "temp_home.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "backup_browser.h"
-#include "ftp_names.h"
+#include "restore/backup_browser.h"
 #include "restore_fixture.h"
+#include "targets/ftp_names.h"
 
 #include <QDate>
 

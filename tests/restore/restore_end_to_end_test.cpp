@@ -1,4 +1,4 @@
-#include "named_lock.h"
+#include "platform/named_lock.h"
 #include "restore_fixture.h"
 #include "run_program.h"
 #include "running_instance.h"

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "archiver.h"
-#include "archiver_program.h"
+#include "core/job_settings.h"
+#include "core/text_table.h"
+#include "engine/archiver.h"
+#include "engine/archiver_program.h"
+#include "engine/target_layout.h"
 #include "fake_user_interface.h"
-#include "folders.h"
 #include "ftp_server.h"
-#include "job_settings.h"
-#include "target_layout.h"
+#include "platform/folders.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "folder_restore_window.h"
+#include "restore/folder_restore_window.h"
 #include "restore_fixture.h"
 #include "run_program.h"
 

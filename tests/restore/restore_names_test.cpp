@@ -1,7 +1,7 @@
 #include "byte_paths.h"
+#include "core/settings_store.h"
 #include "restore_fixture.h"
 #include "run_program.h"
-#include "settings_store.h"
 
 #include <QDate>
 #include <map>

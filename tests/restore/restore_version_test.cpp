@@ -1,6 +1,6 @@
-#include "ftp_names.h"
+#include "restore/restore_version.h"
 #include "restore_fixture.h"
-#include "restore_version.h"
+#include "targets/ftp_names.h"
 
 #include <QDateTime>
 #include <csignal>

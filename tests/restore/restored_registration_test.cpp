@@ -1,8 +1,8 @@
-#include "file_record.h"
-#include "file_time_table.h"
+#include "engine/file_record.h"
+#include "engine/file_time_table.h"
+#include "engine/source_index.h"
+#include "restore/restored_registration.h"
 #include "restore_fixture.h"
-#include "restored_registration.h"
-#include "source_index.h"
 
 namespace fernhold::test {
 

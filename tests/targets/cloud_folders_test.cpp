@@ -1,8 +1,8 @@
-#include "cloud_folders.h"
-#include "folders.h"
-#include "registry_file.h"
+#include "core/text_table.h"
+#include "platform/folders.h"
+#include "platform/registry_file.h"
+#include "targets/cloud_folders.h"
 #include "temp_home.h"
-#include "text_table.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

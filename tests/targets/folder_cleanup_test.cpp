@@ -1,10 +1,10 @@
 #include "cleanup_test_helpers.h"
+#include "core/run_state.h"
 #include "fake_user_interface.h"
-#include "folder_version_walk.h"
 #include "manual_clock.h"
-#include "run_state.h"
+#include "targets/folder_version_walk.h"
+#include "targets/version_cleanup.h"
 #include "temp_home.h"
-#include "version_cleanup.h"
 
 #include <QDateTime>
 #include <QFile>

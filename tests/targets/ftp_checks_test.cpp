@@ -1,9 +1,9 @@
+#include "core/job_settings.h"
+#include "core/text_table.h"
 #include "fake_user_interface.h"
-#include "ftp_probe.h"
-#include "ftp_target.h"
 #include "ftp_test_helpers.h"
-#include "job_settings.h"
-#include "text_table.h"
+#include "targets/ftp_probe.h"
+#include "targets/ftp_target.h"
 
 #include <QSet>
 

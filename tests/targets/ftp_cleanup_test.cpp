@@ -1,10 +1,10 @@
 #include "cleanup_test_helpers.h"
+#include "core/run_state.h"
+#include "core/text_table.h"
 #include "fake_user_interface.h"
 #include "ftp_test_helpers.h"
 #include "manual_clock.h"
-#include "run_state.h"
-#include "text_table.h"
-#include "version_cleanup.h"
+#include "targets/version_cleanup.h"
 
 #include <QDateTime>
 #include <QFile>

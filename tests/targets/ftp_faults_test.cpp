@@ -1,5 +1,5 @@
-#include "file_name.h"
 #include "ftp_test_helpers.h"
+#include "platform/file_name.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "file_name.h"
-#include "ftp_names.h"
-#include "job_settings.h"
+#include "core/job_settings.h"
+#include "platform/file_name.h"
+#include "targets/ftp_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ftp_server.h"
-#include "ftp_session.h"
+#include "targets/ftp_session.h"
 #include "temp_home.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "cleanup_test_helpers.h"
+#include "core/run_state.h"
+#include "core/text_table.h"
+#include "core/worker_slot.h"
 #include "fake_user_interface.h"
 #include "ftp_test_helpers.h"
-#include "manual_cleanup.h"
 #include "manual_clock.h"
-#include "run_state.h"
+#include "targets/manual_cleanup.h"
 #include "temp_home.h"
-#include "text_table.h"
-#include "worker_slot.h"
 
 #include <gtest/gtest.h>
 

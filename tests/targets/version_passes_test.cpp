@@ -1,4 +1,4 @@
-#include "version_passes.h"
+#include "targets/version_passes.h"
 
 #include <QDate>
 #include <QSet>
