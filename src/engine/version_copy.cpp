@@ -1,5 +1,6 @@
 #include "engine/version_copy.h"
 
+#include "platform/descriptor.h"
 #include "platform/file_name.h"
 
 #include <QRandomGenerator>
@@ -11,30 +12,6 @@
 namespace fernhold {
 
 namespace {
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // Kernel-side copy where the file systems allow it, plain reads and writes
 // otherwise.

@@ -1,5 +1,6 @@
 #include "restore/restored_file.h"
 
+#include "platform/descriptor.h"
 #include "platform/file_name.h"
 #include "restore/restore_logging.h"
 
@@ -15,30 +16,6 @@ namespace fernhold {
 namespace {
 
 constexpr std::size_t kChunkBytes = 1024 * 1024;
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 bool copyBytes(int from, int to)
 {

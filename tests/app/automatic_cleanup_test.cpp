@@ -14,17 +14,9 @@ class AutomaticCleanupTest : public BackupRunTest
 protected:
     AutomaticCleanupTest()
     {
-        m_settings = JobSettings(); // a fresh configuration's clean-up settings
-        m_settings.ProgrammStatus = 1;
-        m_settings.WaitForTargetDirCount = 0;
-        m_settings.LogfileActive = 1;
+        // The clean-up settings of a fresh configuration.
+        m_settings.NoAutomaticCleaning = 0;
         m_settings.CompressData = 0;
-        m_settings.target(1).TargetType = QStringLiteral("WIN");
-        m_settings.target(1).TargetDir = m_target;
-        SourceEntry entry;
-        entry.SourceDirPfad = m_source;
-        entry.SourceDirSub = 1;
-        m_settings.sources = {entry};
     }
 
     // A version of `name` as a pass `days` ago would have left it.

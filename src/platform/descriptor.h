@@ -1,0 +1,33 @@
+#pragma once
+
+#include <unistd.h>
+
+namespace fernhold {
+
+// An open file descriptor, closed when it goes out of scope.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+    // Hands the descriptor over; it is no longer closed here.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace fernhold
