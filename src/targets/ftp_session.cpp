@@ -132,9 +132,54 @@ int FtpSession::controlPort() const
     return m_state->connection->localPort();
 }
 
+namespace {
+
+int portOrDefault(int port, const FtpSessionOptions& options)
+{
+    if (port != 0) {
+        return port;
+    }
+    return options.transport == FtpTransport::ImplicitTls ? 990 : 21;
+}
+
+std::optional<QString> hostOf(const QString& server, int port)
+{
+    QString host = server.trimmed();
+    if (host.startsWith(u'[') && host.endsWith(u']')) {
+        host = host.mid(1, host.size() - 2); // an IPv6 address as written in URLs
+    }
+    if (!validHost(host) || port < 0 || port > 65535) {
+        return std::nullopt;
+    }
+    return host;
+}
+
+} // namespace
+
+std::optional<QByteArray> FtpServerKey(const QString& server, int port,
+                                       const FtpSessionOptions& options)
+{
+    port = portOrDefault(port, options);
+    if (options.transport == FtpTransport::Plain || !hostOf(server, port)) {
+        return std::nullopt;
+    }
+    // A pin no key has: libcurl reads the server's key, names it and stops
+    // before the login.
+    FtpSessionOptions probe = options;
+    probe.pinnedKey = QByteArray(32, '\0');
+    FtpConnection connection(server, port, {}, {}, probe);
+    if (!connection.usable() || connection.login() ||
+        connection.lastFailure() != FtpConnection::Failure::Mismatch ||
+        connection.seenKey().isEmpty()) {
+        return std::nullopt;
+    }
+    return connection.seenKey();
+}
+
 std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QString& user,
                                     const QString& password, FtpNameMode mode,
-                                    const FtpSessionOptions& options, FtpOpenError* error)
+                                    const FtpSessionOptions& options, FtpOpenError* error,
+                                    QByteArray* serverKey)
 {
     const auto fail = [&](FtpOpenError why) {
         if (error != nullptr) {
@@ -142,14 +187,8 @@ std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QStri
         }
         return std::unique_ptr<FtpSession>();
     };
-    if (port == 0) {
-        port = 21;
-    }
-    QString host = server.trimmed();
-    if (host.startsWith(u'[') && host.endsWith(u']')) {
-        host = host.mid(1, host.size() - 2); // an IPv6 address as written in URLs
-    }
-    if (!validHost(host) || port < 0 || port > 65535) {
+    port = portOrDefault(port, options);
+    if (!hostOf(server, port)) {
         return fail(FtpOpenError::Connection);
     }
     auto state = std::make_unique<FtpSessionAccess::S>();
@@ -162,6 +201,22 @@ std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QStri
     const std::optional<QByteArray> entry = state->connection->login();
     if (!entry) {
         qCDebug(lcFtp) << "open" << server << port << "failed:" << state->connection->lastError();
+        switch (state->connection->lastFailure()) {
+        case FtpConnection::Failure::Untrusted:
+            if (serverKey != nullptr) {
+                *serverKey = FtpServerKey(server, port, options).value_or(QByteArray());
+            }
+            return fail(FtpOpenError::Untrusted);
+        case FtpConnection::Failure::Mismatch:
+            if (serverKey != nullptr) {
+                *serverKey = state->connection->seenKey();
+            }
+            return fail(FtpOpenError::Mismatch);
+        case FtpConnection::Failure::TlsRefused:
+            return fail(FtpOpenError::TlsRefused);
+        case FtpConnection::Failure::Other:
+            break;
+        }
         return fail(FtpOpenError::Connection);
     }
     state->current = collapseSlashes(*entry);

@@ -47,6 +47,7 @@ FtpVersionWalk::FtpVersionWalk(const JobSettings& settings, int target, const QS
         m_user = entry.FTPUserName;
         m_password = entry.FTPPassword;
     }
+    m_transport = FtpTargetOptions(settings, target);
 }
 
 FtpVersionWalk::~FtpVersionWalk() = default;
@@ -54,7 +55,7 @@ FtpVersionWalk::~FtpVersionWalk() = default;
 FtpVersionWalk::Start FtpVersionWalk::connect()
 {
     close();
-    FtpSessionOptions options;
+    FtpSessionOptions options = m_transport;
     options.stopRequested = m_stop;
     m_session = FtpOpen(m_server, m_port, m_user, m_password, m_mode, options);
     if (!m_session) {
