@@ -141,6 +141,50 @@ TEST_P(FtpsBackupRun, AnUnknownOrChangedServerKeyIsRefusedWithItsFingerprint)
     EXPECT_FALSE(m_server->log().contains(QStringLiteral("OK LOGIN")));
 }
 
+TEST_P(FtpsBackupRun, TargetTrustShowsTheKeyAndPinsItOnlyWithYes)
+{
+    m_settings.target(1).FTPFingerprint.clear();
+    save();
+    const auto stored = [] {
+        return QString::fromUtf8(RunFernhold({QStringLiteral("config"), QStringLiteral("get"),
+                                              QStringLiteral("FTPFingerprint")})
+                                     .out)
+            .trimmed();
+    };
+    const QStringList trust{QStringLiteral("target"), QStringLiteral("trust"), QStringLiteral("1")};
+    const RunResult shown = RunFernhold(trust);
+    EXPECT_EQ(shown.exitCode, 1) << shown.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(shown.out).trimmed(), fingerprint());
+    EXPECT_TRUE(QString::fromUtf8(shown.err).contains(text("TXT00506")));
+    EXPECT_EQ(stored(), QString());
+
+    const RunResult pinned = RunFernhold(trust + QStringList{QStringLiteral("--yes")});
+    ASSERT_EQ(pinned.exitCode, 0) << pinned.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(pinned.out).trimmed(), fingerprint());
+    EXPECT_EQ(stored(), fingerprint());
+
+    // The pin is what the next pass goes by.
+    source(QStringLiteral("a.txt"), "pinned");
+    QStringList arguments{QStringLiteral("--once"), QStringLiteral("--verbose")};
+    const RunResult r = RunFernhold(arguments, {}, 120000);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(versions().filter(QStringLiteral("a.txt@")).size(), 1);
+
+    // Neither a plain target nor a bad number has a key to trust.
+    m_settings.target(1).FTPTransport = 0;
+    save();
+    const RunResult plain = RunFernhold(trust + QStringList{QStringLiteral("--yes")});
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(plain.err).contains(text("TXT00504")));
+    EXPECT_EQ(RunFernhold({QStringLiteral("target"), QStringLiteral("trust"), QStringLiteral("10")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(
+        RunFernhold({QStringLiteral("target"), QStringLiteral("distrust"), QStringLiteral("1")})
+            .exitCode,
+        2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Ftps, FtpsBackupRun,
                          ::testing::Values(FtpServerTls::Explicit, FtpServerTls::Implicit),
                          tlsName);
