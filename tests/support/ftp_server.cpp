@@ -229,6 +229,19 @@ void FtpServer::startPyftpdlib(const FtpServerOptions& options)
         }
         arguments << QStringLiteral("--list-file") << listFile;
     }
+    if (!options.mlsdListing.isNull()) {
+        const QString listFile = m_dir.path() + QStringLiteral("/mlsd.txt");
+        QFile file(listFile);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(options.mlsdListing) != options.mlsdListing.size()) {
+            m_error = QStringLiteral("cannot write the MLSD listing file");
+            return;
+        }
+        arguments << QStringLiteral("--mlsd-file") << listFile;
+    }
+    if (options.shortenFirstStore) {
+        arguments << QStringLiteral("--shorten-first-store");
+    }
     if (options.dropAfterUser) {
         arguments << QStringLiteral("--drop-after-user");
     }

@@ -29,6 +29,8 @@ struct FtpServerOptions
     QString feat = QStringLiteral("normal"); // "normal", "lower" (only " utf8"), "refuse"
     bool mlsd = true;
     QByteArray listing;             // when set: the bytes of every LIST answer
+    QByteArray mlsdListing;         // when set: the bytes of every MLSD answer
+    bool shortenFirstStore = false; // the first upload is kept half, the reply still 226
     bool dropAfterUser = false;     // close the control connection after USER
     qint64 dropTransferAfter = -1;  // close everything once, after this many data bytes
     qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many
