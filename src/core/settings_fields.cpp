@@ -58,7 +58,7 @@ const std::array kTarget{
     TargetField{"FTPPassword", X, &T::FTPPassword, Protection::FtpPassword},
     // Keys added after the first release stay behind the older ones, so
     // files written before them read back unchanged.
-    TargetField{"FTPTransport", B, &T::FTPTransport, None, 0, 2},
+    TargetField{"FTPTransport", B, &T::FTPTransport, None, 0, 3},
     TargetField{"FTPFingerprint", X, &T::FTPFingerprint},
     TargetField{"FTPKeyFile", X, &T::FTPKeyFile},
 };

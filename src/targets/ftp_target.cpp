@@ -25,7 +25,14 @@ int FtpTargetPort(const JobSettings& settings, int target)
     if (port != 0) {
         return port;
     }
-    return settings.target(target).FTPTransport == 2 ? 990 : 21;
+    switch (settings.target(target).FTPTransport) {
+    case 2:
+        return 990;
+    case 3:
+        return 22;
+    default:
+        return 21;
+    }
 }
 
 QString FtpTargetSubDir(const JobSettings& settings, int target)
@@ -53,6 +60,10 @@ FtpSessionOptions FtpTargetOptions(const JobSettings& settings, int target,
         break;
     case 2:
         options.transport = FtpTransport::ImplicitTls;
+        break;
+    case 3:
+        options.transport = FtpTransport::Sftp;
+        options.keyFile = entry.FTPKeyFile.trimmed();
         break;
     default:
         options.transport = FtpTransport::Plain;

@@ -10,7 +10,7 @@ namespace fernhold {
 struct JobSettings;
 
 // The port of a target's FTPServerPort text (lenient decimal; 0 means 21,
-// or 990 for implicit TLS).
+// 990 for implicit TLS, 22 for SFTP).
 [[nodiscard]] int FtpTargetPort(const JobSettings& settings, int target);
 
 // FTPSubDir of a target with "/" appended when it is not empty and has none.

@@ -48,6 +48,9 @@ FtpVersionWalk::FtpVersionWalk(const JobSettings& settings, int target, const QS
         m_password = entry.FTPPassword;
     }
     m_transport = FtpTargetOptions(settings, target);
+    if (m_transport.transport == FtpTransport::Sftp) {
+        m_mode = FtpNameMode::Utf8; // the session's own mode over SFTP
+    }
 }
 
 FtpVersionWalk::~FtpVersionWalk() = default;
