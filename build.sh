@@ -16,7 +16,7 @@ packages=(
     qt6-base-dev libcurl4-openssl-dev zlib1g-dev libsqlite3-dev
     p7zip-full unzip
     libgtest-dev googletest
-    python3 python3-pyftpdlib vsftpd
+    python3 python3-pyftpdlib vsftpd openssl openssh-server
 )
 
 install_missing() {

@@ -5,6 +5,7 @@
 #include "app/remote_commands.h"
 #include "app/restore_command.h"
 #include "app/settings_commands.h"
+#include "app/trust_command.h"
 #include "core/text_table.h"
 #include "platform/file_name.h"
 
@@ -100,6 +101,9 @@ int main(int argc, char** argv)
     }
     if (first == QStringLiteral("restore")) {
         return fernhold::RunRestoreCommand(args.mid(1));
+    }
+    if (first == QStringLiteral("target")) {
+        return fernhold::RunTargetCommand(args.mid(1));
     }
 
     fernhold::Application::Options options;

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/job_settings.h"
 #include "core/protected_text.h"
+#include "core/server_fingerprint.h"
 #include "core/settings_fields.h"
 #include "core/text_table.h"
 #include "engine/exclusion_lists.h"
@@ -164,6 +165,14 @@ SettingEditResult SetSettingFromText(JobSettings& settings, const QString& key,
         }
         if (!value.isEmpty() && !value.endsWith(u'/')) {
             value += u'/';
+        }
+    } else if (field == QStringLiteral("FTPFingerprint")) {
+        if (!value.isEmpty()) {
+            const std::optional<QByteArray> digest = FingerprintDigest(value);
+            if (!digest) {
+                return refuse(key + QStringLiteral(": ") + Text(QStringLiteral("TXT00500")));
+            }
+            value = FingerprintText(*digest);
         }
     } else if (field == QStringLiteral("ExcludeFileTypes")) {
         value = TidyTypeList(value);

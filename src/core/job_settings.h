@@ -21,6 +21,9 @@ struct TargetEntry
     QString FTPUserName; // plain in memory, protected in the file
     QString FTPPassword; // plain in memory, protected in the file
     std::int8_t FTPUnicode = 0;
+    std::int8_t FTPTransport = 0; // FtpTransport: 0 plain, 1 explicit TLS, 2 implicit TLS, 3 SFTP
+    QString FTPFingerprint;       // pinned server key, "SHA256:" and Base64; "" none
+    QString FTPKeyFile;           // SFTP private key; the password then unlocks it
 };
 
 // One watched folder.

@@ -56,6 +56,11 @@ const std::array kTarget{
     TargetField{"FTPUnicode", B, &T::FTPUnicode, None, 0, 1},
     TargetField{"FTPUserName", X, &T::FTPUserName, Protection::FtpUser},
     TargetField{"FTPPassword", X, &T::FTPPassword, Protection::FtpPassword},
+    // Keys added after the first release stay behind the older ones, so
+    // files written before them read back unchanged.
+    TargetField{"FTPTransport", B, &T::FTPTransport, None, 0, 3},
+    TargetField{"FTPFingerprint", X, &T::FTPFingerprint},
+    TargetField{"FTPKeyFile", X, &T::FTPKeyFile},
 };
 
 const std::array kAfter{

@@ -98,6 +98,7 @@ void Pass::waitForTargets()
     while (!mustStop()) {
         m_readyText.clear();
         QString failText;
+        bool refused = false; // a server the user must act on: say which, also when giving up
         for (int t = 1; t <= kTargetCount; ++t) {
             const TargetEntry& target = m_settings.target(t);
             QString label;
@@ -109,6 +110,10 @@ void Pass::waitForTargets()
                 label = QStringLiteral("  [%1] ").arg(t) + target.FTPServerName + u':' +
                         target.FTPServerPort + QStringLiteral(" > ") + target.FTPSubDir;
                 reachable = m_s.remote.FtpCheckTarget(m_settings, t) == 1;
+                if (!reachable && !m_s.remote.lastCheckProblem().isEmpty()) {
+                    label += QStringLiteral(" (") + m_s.remote.lastCheckProblem() + u')';
+                    refused = true;
+                }
             } else {
                 continue;
             }
@@ -139,6 +144,9 @@ void Pass::waitForTargets()
                                Text("TXT00075") + QStringLiteral("\r\n") + Text("TXT00068") +
                                    QStringLiteral("\r\n") + Text("TXT00069"),
                                MessageIcon::Information, true);
+            if (refused) {
+                log(kTabs + Text("TXT00159") + u':' + failText);
+            }
             log(kTabs + Text("TXT00153"));
             return;
         }

@@ -18,6 +18,10 @@ public:
     // 1 when the FTP target `target` can be reached and its folder entered.
     [[nodiscard]] virtual int FtpCheckTarget(const JobSettings& settings, int target) = 0;
 
+    // Why the last FtpCheckTarget failed where the user can act on it (a
+    // server identity not trusted, TLS refused); "" otherwise.
+    [[nodiscard]] virtual QString lastCheckProblem() const { return {}; }
+
     // Uploads `localFile` as the version `versionName` into the mirrored
     // folder `mirrorText` below the FTP target's root, creating missing
     // folders; the version appears only complete. 1 on success.

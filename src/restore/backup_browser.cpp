@@ -231,13 +231,18 @@ QStringList BackupBrowser::collectFtpEntries(const QString& folder)
     const int number = target();
     const TargetEntry& entry = m_settings.target(number);
     FtpOpenError error = FtpOpenError::None;
+    QByteArray serverKey;
     std::unique_ptr<FtpSession> session =
         FtpOpen(entry.FTPServerName, FtpTargetPort(m_settings, number), entry.FTPUserName,
-                entry.FTPPassword, FtpModeOf(m_settings), m_ftpOptions, &error);
+                entry.FTPPassword, FtpModeOf(m_settings),
+                FtpTargetOptions(m_settings, number, m_ftpOptions), &error, &serverKey);
     if (!session) {
         const bool transport = error == FtpOpenError::Transport;
         m_outcome = transport ? ListingOutcome::NoTransport : ListingOutcome::NoConnection;
-        m_ui.showMessage(Text("TXT00001"), Text(transport ? "TXT00012" : "TXT00011"),
+        const QString problem = FtpOpenProblem(error, serverKey);
+        m_ui.showMessage(Text("TXT00001"),
+                         Text(transport ? "TXT00012" : "TXT00011") +
+                             (problem.isEmpty() ? QString() : QStringLiteral("\n") + problem),
                          MessageIcon::Warning);
         return entries;
     }

@@ -174,7 +174,8 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
             const TargetEntry& entry = m_settings.target(number);
             std::unique_ptr<FtpSession> session =
                 FtpOpen(entry.FTPServerName, FtpTargetPort(m_settings, number), entry.FTPUserName,
-                        entry.FTPPassword, FtpModeOf(m_settings), m_services.ftpOptions);
+                        entry.FTPPassword, FtpModeOf(m_settings),
+                        FtpTargetOptions(m_settings, number, m_services.ftpOptions));
             if (session) {
                 const QString remote =
                     FtpResolveFolder(*session, FtpTargetSubDir(m_settings, number)) + f;

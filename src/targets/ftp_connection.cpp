@@ -70,6 +70,9 @@ struct FtpConnection::Impl
     FtpSessionOptions options;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QString lastError;
+    Failure failure = Failure::Other;
+    QByteArray pin;
+    QByteArray seenKey;
 
     QList<Exchange> exchanges;
     qsizetype logBytes = 0;
@@ -87,6 +90,10 @@ struct FtpConnection::Impl
     static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
     {
         auto* self = static_cast<Impl*>(user);
+        if (type == CURLINFO_TEXT) {
+            self->noteKey(QByteArray(data, static_cast<qsizetype>(size)));
+            return 0;
+        }
         if (type != CURLINFO_HEADER_OUT && type != CURLINFO_HEADER_IN) {
             return 0;
         }
@@ -107,6 +114,22 @@ struct FtpConnection::Impl
             self->exchanges.last().lines.append(line);
         }
         return 0;
+    }
+
+    // libcurl names the key it checks against a pin only in its debug text.
+    void noteKey(const QByteArray& text)
+    {
+        static const QByteArray kMark = "public key hash: sha256//";
+        const qsizetype at = text.indexOf(kMark);
+        if (at < 0) {
+            return;
+        }
+        const QByteArray encoded = text.mid(at + kMark.size()).trimmed();
+        const auto decoded =
+            QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
+        if (decoded && decoded.decoded.size() == 32) {
+            seenKey = decoded.decoded;
+        }
     }
 
     static int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t,
@@ -179,6 +202,7 @@ struct FtpConnection::Impl
         sink = nullptr;
         source = nullptr;
         ioFailed = false;
+        failure = Failure::Other;
         errorBuffer[0] = '\0';
     }
 
@@ -191,6 +215,13 @@ struct FtpConnection::Impl
         const CURLcode result = curlApi().easy_perform(curl);
         if (result == CURLE_OK && !ioFailed) {
             return true;
+        }
+        if (result == CURLE_PEER_FAILED_VERIFICATION) {
+            failure = Failure::Untrusted;
+        } else if (result == CURLE_SSL_PINNEDPUBKEYNOTMATCH) {
+            failure = Failure::Mismatch;
+        } else if (result == CURLE_USE_SSL_FAILED) {
+            failure = Failure::TlsRefused;
         }
         lastError =
             QStringLiteral("%1: %2%3")
@@ -221,7 +252,9 @@ FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray
     d.options = std::move(options);
     const QByteArray hostPart =
         host.contains(u':') ? "[" + host.toUtf8() + "]" : host.toUtf8(); // IPv6 literal
-    d.baseUrl = "ftp://" + hostPart + ":" + QByteArray::number(port) + "/";
+    const bool implicitTls = d.options.transport == FtpTransport::ImplicitTls;
+    d.baseUrl =
+        (implicitTls ? "ftps://" : "ftp://") + hostPart + ":" + QByteArray::number(port) + "/";
     if (LoadCurl() == nullptr) {
         return; // no transport: the session cannot be opened
     }
@@ -230,7 +263,24 @@ FtpConnection::FtpConnection(QString host, int port, QByteArray user, QByteArray
         return;
     }
     CURL* c = d.curl;
-    curlApi().easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+    curlApi().easy_setopt(c, CURLOPT_PROTOCOLS_STR, implicitTls ? "ftps" : "ftp");
+    if (d.options.transport != FtpTransport::Plain) {
+        // Login and every data connection protected (PROT P); a server that
+        // refuses TLS fails the connection instead of getting the password.
+        curlApi().easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curlApi().easy_setopt(c, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+        curlApi().easy_setopt(c, CURLOPT_FTP_SSL_CCC, static_cast<long>(CURLFTPSSL_CCC_NONE));
+        if (!d.options.pinnedKey.isEmpty()) {
+            // A pinned key stands for itself: no authority has to vouch for it.
+            d.pin = "sha256//" + d.options.pinnedKey.toBase64();
+            curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
+            curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+            curlApi().easy_setopt(c, CURLOPT_PINNEDPUBLICKEY, d.pin.constData());
+        } else {
+            curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+            curlApi().easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+        }
+    }
     curlApi().easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curlApi().easy_setopt(c, CURLOPT_PROXY, ""); // direct access, whatever the environment says
     curlApi().easy_setopt(c, CURLOPT_USERNAME, d.user.constData());
@@ -421,6 +471,16 @@ int FtpConnection::localPort() const
 QString FtpConnection::lastError() const
 {
     return m_impl->lastError;
+}
+
+FtpConnection::Failure FtpConnection::lastFailure() const
+{
+    return m_impl->failure;
+}
+
+QByteArray FtpConnection::seenKey() const
+{
+    return m_impl->seenKey;
 }
 
 std::optional<QByteArray> ParsePwdReply(const FtpReply& reply)

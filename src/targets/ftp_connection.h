@@ -64,6 +64,20 @@ public:
     // libcurl's text for the last failure, for the developer log.
     [[nodiscard]] QString lastError() const;
 
+    // Why the last call failed, as far as the server's identity and TLS go.
+    enum class Failure
+    {
+        Other,
+        Untrusted,  // the certificate does not chain to a system authority
+        Mismatch,   // the server's key is not the pinned one
+        TlsRefused, // the server would not switch to TLS
+    };
+    [[nodiscard]] Failure lastFailure() const;
+
+    // The SHA-256 of the public key the server showed, where libcurl
+    // compared it with a pin; empty otherwise.
+    [[nodiscard]] QByteArray seenKey() const;
+
     // The largest listing accepted; a server sending more is cut off.
     static constexpr qint64 kMaxListingBytes = 128LL * 1024 * 1024;
 

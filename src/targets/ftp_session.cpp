@@ -1,6 +1,7 @@
 #include "targets/ftp_session.h"
 
 #include "targets/ftp_connection.h"
+#include "targets/sftp_connection.h"
 #include "targets/targets_logging.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@ struct FtpSession::State
 {
     FtpNameMode mode = FtpNameMode::Plain;
     std::unique_ptr<FtpConnection> connection;
+    std::unique_ptr<SftpConnection> sftp; // instead of `connection` for SFTP
     // Absolute wire path of the current folder, no trailing "/" but at the root.
     QByteArray current;
     bool featAsked = false;
@@ -109,6 +111,14 @@ struct FtpSessionAccess
 
     static bool enterWire(S& s, const QByteArray& folder)
     {
+        if (s.sftp) {
+            // SFTP has no current folder: one that can be listed is entered.
+            if (!s.sftp->listing(folder)) {
+                return false;
+            }
+            s.current = folder;
+            return true;
+        }
         const std::optional<FtpReply> reply = command(s, "CWD " + folder);
         if (!reply || reply->code < 200 || reply->code >= 300) {
             return false;
@@ -129,12 +139,78 @@ FtpNameMode FtpSession::mode() const
 
 int FtpSession::controlPort() const
 {
+    if (m_state->sftp) {
+        return m_state->sftp->localPort();
+    }
     return m_state->connection->localPort();
+}
+
+namespace {
+
+int portOrDefault(int port, const FtpSessionOptions& options)
+{
+    if (port != 0) {
+        return port;
+    }
+    switch (options.transport) {
+    case FtpTransport::ImplicitTls:
+        return 990;
+    case FtpTransport::Sftp:
+        return 22;
+    case FtpTransport::Plain:
+    case FtpTransport::ExplicitTls:
+        break;
+    }
+    return 21;
+}
+
+std::optional<QString> hostOf(const QString& server, int port)
+{
+    QString host = server.trimmed();
+    if (host.startsWith(u'[') && host.endsWith(u']')) {
+        host = host.mid(1, host.size() - 2); // an IPv6 address as written in URLs
+    }
+    if (!validHost(host) || port < 0 || port > 65535) {
+        return std::nullopt;
+    }
+    return host;
+}
+
+} // namespace
+
+std::optional<QByteArray> FtpServerKey(const QString& server, int port,
+                                       const FtpSessionOptions& options)
+{
+    port = portOrDefault(port, options);
+    if (options.transport == FtpTransport::Plain || !hostOf(server, port)) {
+        return std::nullopt;
+    }
+    // A pin no key has: libcurl reads the server's key, names it and stops
+    // before the login.
+    FtpSessionOptions probe = options;
+    probe.pinnedKey = QByteArray(32, '\0');
+    if (options.transport == FtpTransport::Sftp) {
+        SftpConnection connection(server, port, QByteArrayLiteral("fernhold"), {}, probe);
+        if (!connection.usable() || connection.login() ||
+            connection.lastFailure() != FtpConnection::Failure::Mismatch ||
+            connection.seenKey().isEmpty()) {
+            return std::nullopt;
+        }
+        return connection.seenKey();
+    }
+    FtpConnection connection(server, port, {}, {}, probe);
+    if (!connection.usable() || connection.login() ||
+        connection.lastFailure() != FtpConnection::Failure::Mismatch ||
+        connection.seenKey().isEmpty()) {
+        return std::nullopt;
+    }
+    return connection.seenKey();
 }
 
 std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QString& user,
                                     const QString& password, FtpNameMode mode,
-                                    const FtpSessionOptions& options, FtpOpenError* error)
+                                    const FtpSessionOptions& options, FtpOpenError* error,
+                                    QByteArray* serverKey)
 {
     const auto fail = [&](FtpOpenError why) {
         if (error != nullptr) {
@@ -142,17 +218,36 @@ std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QStri
         }
         return std::unique_ptr<FtpSession>();
     };
-    if (port == 0) {
-        port = 21;
-    }
-    QString host = server.trimmed();
-    if (host.startsWith(u'[') && host.endsWith(u']')) {
-        host = host.mid(1, host.size() - 2); // an IPv6 address as written in URLs
-    }
-    if (!validHost(host) || port < 0 || port > 65535) {
+    port = portOrDefault(port, options);
+    if (!hostOf(server, port)) {
         return fail(FtpOpenError::Connection);
     }
     auto state = std::make_unique<FtpSessionAccess::S>();
+    if (options.transport == FtpTransport::Sftp) {
+        // SFTP names are bytes; Fernhold sends them as UTF-8.
+        state->mode = FtpNameMode::Utf8;
+        state->sftp = std::make_unique<SftpConnection>(server, port, user.toUtf8(),
+                                                       password.toUtf8(), options);
+        if (!state->sftp->usable()) {
+            return fail(FtpOpenError::Transport);
+        }
+        const std::optional<QByteArray> home = state->sftp->login();
+        if (!home) {
+            qCDebug(lcFtp) << "open" << server << port << "failed:" << state->sftp->lastError();
+            const FtpConnection::Failure why = state->sftp->lastFailure();
+            if (serverKey != nullptr && why != FtpConnection::Failure::Other) {
+                *serverKey = state->sftp->seenKey();
+            }
+            return fail(why == FtpConnection::Failure::Untrusted  ? FtpOpenError::Untrusted
+                        : why == FtpConnection::Failure::Mismatch ? FtpOpenError::Mismatch
+                                                                  : FtpOpenError::Connection);
+        }
+        state->current = collapseSlashes(*home);
+        if (error != nullptr) {
+            *error = FtpOpenError::None;
+        }
+        return FtpSessionAccess::make(std::move(state));
+    }
     state->mode = mode;
     state->connection = std::make_unique<FtpConnection>(server, port, credential(user, mode),
                                                         credential(password, mode), options);
@@ -162,6 +257,22 @@ std::unique_ptr<FtpSession> FtpOpen(const QString& server, int port, const QStri
     const std::optional<QByteArray> entry = state->connection->login();
     if (!entry) {
         qCDebug(lcFtp) << "open" << server << port << "failed:" << state->connection->lastError();
+        switch (state->connection->lastFailure()) {
+        case FtpConnection::Failure::Untrusted:
+            if (serverKey != nullptr) {
+                *serverKey = FtpServerKey(server, port, options).value_or(QByteArray());
+            }
+            return fail(FtpOpenError::Untrusted);
+        case FtpConnection::Failure::Mismatch:
+            if (serverKey != nullptr) {
+                *serverKey = state->connection->seenKey();
+            }
+            return fail(FtpOpenError::Mismatch);
+        case FtpConnection::Failure::TlsRefused:
+            return fail(FtpOpenError::TlsRefused);
+        case FtpConnection::Failure::Other:
+            break;
+        }
         return fail(FtpOpenError::Connection);
     }
     state->current = collapseSlashes(*entry);
@@ -194,6 +305,9 @@ int FtpEnter(FtpSession& session, const QString& path)
 std::optional<QString> FtpCurrentFolder(FtpSession& session)
 {
     FtpSessionAccess::S& s = FtpSessionAccess::state(session);
+    if (s.sftp) {
+        return FtpListedName(s.current, s.mode);
+    }
     // The CWD first puts a connection that libcurl had to renew back in place.
     const std::optional<QList<FtpReply>> replies =
         s.connection->commands({"CWD " + s.current, "PWD"});
@@ -225,6 +339,9 @@ QString FtpResolveFolder(FtpSession& session, const QString& path)
 std::optional<QByteArray> FtpFeatures(FtpSession& session)
 {
     FtpSessionAccess::S& s = FtpSessionAccess::state(session);
+    if (s.sftp) {
+        return std::nullopt;
+    }
     if (!s.featAsked) {
         s.featAsked = true;
         const std::optional<FtpReply> reply = FtpSessionAccess::command(s, "FEAT");
@@ -254,8 +371,10 @@ std::optional<QList<FtpEntry>> FtpList(FtpSession& session)
 {
     FtpSessionAccess::S& s = FtpSessionAccess::state(session);
     const std::optional<QByteArray> features = FtpFeatures(session);
-    bool mlsd = !s.mlsdRefused && features && offersMlsd(*features);
-    std::optional<QByteArray> data = s.connection->listing(s.current, mlsd);
+    bool mlsd = !s.sftp && !s.mlsdRefused && features && offersMlsd(*features);
+    // SFTP listings come in the long form of a Unix LIST.
+    std::optional<QByteArray> data =
+        s.sftp ? s.sftp->listing(s.current) : s.connection->listing(s.current, mlsd);
     if (!data && mlsd) {
         // A server that announces MLST but fails MLSD still has LIST.
         data = s.connection->listing(s.current, false);
@@ -286,9 +405,35 @@ int FtpDelete(FtpSession& session, const QString& path)
     if (path.isEmpty() || !file || *file == "/") {
         return 0;
     }
+    if (s.sftp) {
+        return s.sftp->command("rm", {*file}) ? 1 : 0;
+    }
     const std::optional<FtpReply> reply = FtpSessionAccess::command(s, "DELE " + *file);
     return reply && reply->code >= 200 && reply->code < 300 ? 1 : 0;
 }
+
+namespace {
+
+int sftpUpload(SftpConnection& sftp, QFile& source, qint64 size, const QByteArray& temporary,
+               const QByteArray& target)
+{
+    bool ok = sftp.store(temporary, source, size);
+    if (ok) {
+        ok = sftp.command("rename", {temporary, target});
+        // Servers that do not rename onto an existing file: replace it.
+        if (!ok && sftp.command("rm", {target})) {
+            ok = sftp.command("rename", {temporary, target});
+        }
+    }
+    if (!ok) {
+        qCDebug(lcFtp) << "upload of" << target << "failed:" << sftp.lastError();
+        (void)sftp.command("rm", {temporary});
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
 
 int FtpUpload(FtpSession& session, const QString& localPath, const QString& remotePath)
 {
@@ -305,6 +450,9 @@ int FtpUpload(FtpSession& session, const QString& localPath, const QString& remo
     const qint64 size = source.size();
     const qsizetype slash = target->lastIndexOf('/');
     const QByteArray temporary = target->left(slash + 1) + temporaryName();
+    if (s.sftp) {
+        return sftpUpload(*s.sftp, source, size, temporary, *target);
+    }
 
     bool ok = s.connection->store(temporary, source, size);
     if (ok) {
@@ -355,13 +503,31 @@ int FtpDownload(FtpSession& session, const QString& remotePath, const QString& l
         qCDebug(lcFtp) << "download: cannot write" << localPath << target.errorString();
         return 0;
     }
-    if (!s.connection->retrieve(*file, target)) {
-        qCDebug(lcFtp) << "download of" << remotePath << "failed:" << s.connection->lastError();
+    const bool fetched =
+        s.sftp ? s.sftp->retrieve(*file, target) : s.connection->retrieve(*file, target);
+    if (!fetched) {
+        qCDebug(lcFtp) << "download of" << remotePath
+                       << "failed:" << (s.sftp ? s.sftp->lastError() : s.connection->lastError());
         target.cancelWriting();
         return 0;
     }
     return target.commit() ? 1 : 0;
 }
+
+namespace {
+
+// Every level from the root down; a level that exists refuses its mkdir.
+int sftpEnterCreating(FtpSessionAccess::S& s, const QByteArray& path)
+{
+    for (qsizetype i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path.at(i) == '/') {
+            (void)s.sftp->command("mkdir", {path.left(i)});
+        }
+    }
+    return FtpSessionAccess::enterWire(s, path) ? 1 : 0;
+}
+
+} // namespace
 
 int FtpEnterCreating(FtpSession& session, const QString& folder)
 {
@@ -372,6 +538,9 @@ int FtpEnterCreating(FtpSession& session, const QString& folder)
     }
     if (FtpSessionAccess::enterWire(s, *path)) {
         return 1;
+    }
+    if (s.sftp) {
+        return sftpEnterCreating(s, *path);
     }
     (void)FtpSessionAccess::command(s, "MKD " + *path);
     if (FtpSessionAccess::enterWire(s, *path)) {

@@ -53,15 +53,28 @@ enum class FtpOpenError
     None,
     Transport,  // no transport could be set up on this computer
     Connection, // the server could not be reached or refused the login
+    Untrusted,  // TLS: the certificate does not chain to a system authority
+    Mismatch,   // TLS: the server's key is not the pinned one
+    TlsRefused, // TLS: the server would not switch to TLS
 };
 
-// Connects to `server` at `port` (0 means 21) and logs in with `user` and
-// `password` (sent in Windows-1252 in plain mode where they fit, else in
-// UTF-8). No session when the server cannot be reached, refuses the login
-// or does not answer in time; nothing is retried.
+// Connects to `server` at `port` (0 means 21, 990 for implicit TLS) over the
+// transport of `options` and logs in with `user` and `password` (sent in
+// Windows-1252 in plain mode where they fit, else in UTF-8). No session when
+// the server cannot be reached, refuses the login or does not answer in
+// time; nothing is retried. When the server's identity is refused,
+// `serverKey` gets the SHA-256 of the key it showed (where it could be read),
+// and the login was never sent.
 [[nodiscard]] std::unique_ptr<FtpSession>
 FtpOpen(const QString& server, int port, const QString& user, const QString& password,
-        FtpNameMode mode, const FtpSessionOptions& options = {}, FtpOpenError* error = nullptr);
+        FtpNameMode mode, const FtpSessionOptions& options = {}, FtpOpenError* error = nullptr,
+        QByteArray* serverKey = nullptr);
+
+// The SHA-256 of the public key a TLS server shows, read without trusting it
+// and without logging in. No value for a plain transport or when no TLS
+// connection came about.
+[[nodiscard]] std::optional<QByteArray> FtpServerKey(const QString& server, int port,
+                                                     const FtpSessionOptions& options);
 
 // Ends the session (QUIT) and clears the pointer; the destructor does the same.
 void FtpClose(std::unique_ptr<FtpSession>& session);

@@ -47,6 +47,10 @@ FtpVersionWalk::FtpVersionWalk(const JobSettings& settings, int target, const QS
         m_user = entry.FTPUserName;
         m_password = entry.FTPPassword;
     }
+    m_transport = FtpTargetOptions(settings, target);
+    if (m_transport.transport == FtpTransport::Sftp) {
+        m_mode = FtpNameMode::Utf8; // the session's own mode over SFTP
+    }
 }
 
 FtpVersionWalk::~FtpVersionWalk() = default;
@@ -54,7 +58,7 @@ FtpVersionWalk::~FtpVersionWalk() = default;
 FtpVersionWalk::Start FtpVersionWalk::connect()
 {
     close();
-    FtpSessionOptions options;
+    FtpSessionOptions options = m_transport;
     options.stopRequested = m_stop;
     m_session = FtpOpen(m_server, m_port, m_user, m_password, m_mode, options);
     if (!m_session) {

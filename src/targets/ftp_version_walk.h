@@ -1,6 +1,7 @@
 #pragma once
 
 #include "targets/ftp_names.h"
+#include "targets/ftp_session_options.h"
 #include "targets/version_walk.h"
 
 #include <deque>
@@ -45,6 +46,7 @@ private:
 
     QString m_server;
     int m_port = 21;
+    FtpSessionOptions m_transport; // the target's transport and pin
     QString m_user;
     QString m_password;
     QString m_subDir;

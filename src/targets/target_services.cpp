@@ -8,7 +8,13 @@ TargetServices::TargetServices(Cleaner cleaner) : m_cleaner(std::move(cleaner)) 
 
 int TargetServices::FtpCheckTarget(const JobSettings& settings, int target)
 {
-    return fernhold::FtpCheckTarget(settings, target);
+    m_lastCheckProblem.clear();
+    return fernhold::FtpCheckTarget(settings, target, {}, &m_lastCheckProblem);
+}
+
+QString TargetServices::lastCheckProblem() const
+{
+    return m_lastCheckProblem;
 }
 
 int TargetServices::uploadVersion(const JobSettings& settings, int target,

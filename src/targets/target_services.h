@@ -17,6 +17,7 @@ public:
     explicit TargetServices(Cleaner cleaner = {});
 
     [[nodiscard]] int FtpCheckTarget(const JobSettings& settings, int target) override;
+    [[nodiscard]] QString lastCheckProblem() const override;
     [[nodiscard]] int uploadVersion(const JobSettings& settings, int target,
                                     const QString& mirrorText, const QString& localFile,
                                     const QString& versionName,
@@ -25,6 +26,7 @@ public:
 
 private:
     Cleaner m_cleaner;
+    QString m_lastCheckProblem;
 };
 
 } // namespace fernhold

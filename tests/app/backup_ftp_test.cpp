@@ -178,3 +178,44 @@ INSTANTIATE_TEST_SUITE_P(Server, FtpGoneRun,
                          ::testing::Values(ServerAndForm{FtpServerKind::Pyftpdlib, 0}), caseName);
 
 } // namespace fernhold::test
+
+namespace fernhold::test {
+
+// The server keeps only part of the first upload but answers 226: that file
+// gets no version name and is saved by the next pass.
+class ShortStoreFtpRun : public BackupRunTest
+{
+};
+
+TEST_F(ShortStoreFtpRun, AnUploadStoredShortIsSavedAgainByTheNextPass)
+{
+    FERNHOLD_REQUIRE_FTP_SERVER(FtpServerKind::Pyftpdlib);
+    FtpServerOptions options;
+    options.shortenFirstStore = true;
+    FtpServer server(FtpServerKind::Pyftpdlib, options);
+    ASSERT_TRUE(server.started()) << server.error().toStdString();
+    TargetEntry& ftp = m_settings.target(1);
+    ftp = TargetEntry();
+    ftp.TargetType = QStringLiteral("FTP");
+    ftp.FTPServerName = server.host();
+    ftp.FTPServerPort = QString::number(server.port());
+    ftp.FTPUserName = server.user();
+    ftp.FTPPassword = server.password();
+    m_settings.CompressData = 0;
+    const QByteArray content(20000, 's');
+    source(QStringLiteral("only.bin"), content);
+    const QString folder = server.localFolder() + MirrorText(m_source);
+
+    const RunResult first = once();
+    EXPECT_EQ(first.exitCode, 3) << first.err.toStdString();
+    EXPECT_TRUE(filesBelow(server.localFolder()).isEmpty())
+        << filesBelow(server.localFolder()).join(u' ').toStdString();
+
+    const RunResult second = once(false);
+    ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
+    const QString version = versionOf(QStringLiteral("only.bin"), QStringLiteral(".bin"), folder);
+    ASSERT_FALSE(version.isEmpty()) << filesBelow(server.localFolder()).join(u' ').toStdString();
+    EXPECT_EQ(fileBytes(version), content);
+}
+
+} // namespace fernhold::test

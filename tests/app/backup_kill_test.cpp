@@ -1,4 +1,6 @@
 #include "backup_run_fixture.h"
+#include "core/server_fingerprint.h"
+#include "ssh_server.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -145,6 +147,99 @@ protected:
         return {std::max<qint64>(1, announced.front()), std::max<qint64>(1, perFile)};
     }
 
+    // Passes over files of several MB are killed with SIGKILL at random
+    // moments, alternately packing and copying. After every kill each version
+    // in `folder` (target 1's mirror of the source) opens and matches its
+    // source, and no child of the killed program lives on; a pass that runs
+    // to its end then saves every file.
+    void killPassesAndCheck(const QString& folder)
+    {
+        QStringList relatives;
+        for (int i = 1; i <= kFiles; ++i) {
+            const QString name = QStringLiteral("large %1.bin").arg(i);
+            m_sources[name] = noiseBytes(kFileBytes, static_cast<quint32>(100 + i));
+            relatives.append((i % 2 == 0 ? QStringLiteral("sub/") : QString()) + name);
+            source(relatives.last(), m_sources[name]);
+        }
+        m_settings.WorkModeExtended = 1;
+
+        // One whole pass of each form tells when its files are announced.
+        PassTimes times[2];
+        for (const int compress : {0, 1}) {
+            m_settings.CompressData = static_cast<std::int8_t>(compress);
+            save();
+            times[compress] = timePass();
+            ASSERT_EQ(filesBelow(folder).size(), (compress + 1) * kFiles);
+        }
+
+        const quint32 seed = QRandomGenerator::global()->generate();
+        SCOPED_TRACE(::testing::Message() << "random seed " << seed);
+        QRandomGenerator random(seed);
+        std::map<QString, SeenVersion> seen;
+        int kills = 0;
+        int midPass = 0;
+        QElapsedTimer total;
+        total.start();
+        for (int round = 0; kills < kKills && round < 3 * kKills; ++round) {
+            const int compress = round % 2;
+            const PassTimes& time = times[compress];
+            m_settings.CompressData = static_cast<std::int8_t>(compress);
+            save();
+            const int before = static_cast<int>(filesBelow(folder).size());
+            auto fernhold = startPass();
+            // A random moment: during start-up, or while one of the files is
+            // being saved (announced and not yet the next one).
+            const int file = static_cast<int>(random.bounded(kFiles + 1));
+            if (file == 0) {
+                QThread::usleep(random.bounded(static_cast<quint32>(time.firstUs)));
+            } else if (waitForAnnouncement(*fernhold, file)) {
+                QThread::usleep(random.bounded(static_cast<quint32>(time.perFileUs)));
+            }
+            if (fernhold->state() == QProcess::NotRunning) {
+                continue; // it ended first: no kill this round
+            }
+            fernhold->kill();
+            ASSERT_TRUE(fernhold->waitForFinished(10000));
+            ++kills;
+
+            // Nothing it started may live on and write.
+            QElapsedTimer waited;
+            waited.start();
+            while (processUses(m_home.cacheHome()) && waited.elapsed() < 10000) {
+                QThread::msleep(20);
+            }
+            EXPECT_FALSE(processUses(m_home.cacheHome())) << "a child of the killed pass lives on";
+
+            checkVersions(folder, seen);
+            const int made = static_cast<int>(filesBelow(folder).size()) - before;
+            midPass += made > 0 && made < kFiles ? 1 : 0;
+        }
+        EXPECT_GE(kills, 20);
+        // Kills that fell between the first and the last file of a pass.
+        EXPECT_GE(midPass, 3);
+        std::cout << "[ figures  ] kills " << kills << ", of them " << midPass
+                  << " between the first and last version of a pass, " << m_checked
+                  << " versions checked, " << m_temporary.size()
+                  << " temporary files left by killed copies, " << total.elapsed()
+                  << " ms; a file every " << times[0].perFileUs << " us copying, "
+                  << times[1].perFileUs << " us packing" << std::endl;
+
+        // A pass that runs to its end saves every file.
+        m_settings.CompressData = 1;
+        const RunResult last = once();
+        ASSERT_EQ(last.exitCode, 0) << last.err.toStdString();
+        for (const QString& relative : relatives) {
+            EXPECT_FALSE(versionOf(relative, QStringLiteral(".zip"), folder).isEmpty())
+                << relative.toStdString();
+        }
+        checkVersions(folder, seen);
+        // Its file-time table is whole: the next pass finds nothing to do.
+        const RunResult after = once(false);
+        ASSERT_EQ(after.exitCode, 0) << after.err.toStdString();
+        EXPECT_EQ(summaryOf(after.err).value(0),
+                  text("TXT00078") + QStringLiteral(" (0 ") + text("TXT00079") + u')');
+    }
+
     std::map<QString, QByteArray> m_sources;
     int m_checked = 0;
     QSet<QString> m_temporary;
@@ -152,97 +247,30 @@ protected:
 
 } // namespace
 
-// Passes over files of several MB are killed with SIGKILL at random moments,
-// alternately packing and copying. After every kill each version at the
-// target opens and matches its source, and no child of the killed program
-// lives on; a pass that runs to its end then saves every file.
 TEST_F(KillTest, VersionsSurviveKillsAndTheNextPassCompletesTheRest)
 {
-    QStringList relatives;
-    for (int i = 1; i <= kFiles; ++i) {
-        const QString name = QStringLiteral("large %1.bin").arg(i);
-        m_sources[name] = noiseBytes(kFileBytes, static_cast<quint32>(100 + i));
-        relatives.append((i % 2 == 0 ? QStringLiteral("sub/") : QString()) + name);
-        source(relatives.last(), m_sources[name]);
-    }
-    m_settings.WorkModeExtended = 1;
-    const QString folder = mirror();
+    killPassesAndCheck(mirror());
+}
 
-    // One whole pass of each form tells when its files are announced.
-    PassTimes times[2];
-    for (const int compress : {0, 1}) {
-        m_settings.CompressData = static_cast<std::int8_t>(compress);
-        save();
-        times[compress] = timePass();
-        ASSERT_EQ(filesBelow(folder).size(), (compress + 1) * kFiles);
-    }
-
-    const quint32 seed = QRandomGenerator::global()->generate();
-    SCOPED_TRACE(::testing::Message() << "random seed " << seed);
-    QRandomGenerator random(seed);
-    std::map<QString, SeenVersion> seen;
-    int kills = 0;
-    int midPass = 0;
-    QElapsedTimer total;
-    total.start();
-    for (int round = 0; kills < kKills && round < 3 * kKills; ++round) {
-        const int compress = round % 2;
-        const PassTimes& time = times[compress];
-        m_settings.CompressData = static_cast<std::int8_t>(compress);
-        save();
-        const int before = static_cast<int>(filesBelow(folder).size());
-        auto fernhold = startPass();
-        // A random moment: during start-up, or while one of the files is
-        // being saved (announced and not yet the next one).
-        const int file = static_cast<int>(random.bounded(kFiles + 1));
-        if (file == 0) {
-            QThread::usleep(random.bounded(static_cast<quint32>(time.firstUs)));
-        } else if (waitForAnnouncement(*fernhold, file)) {
-            QThread::usleep(random.bounded(static_cast<quint32>(time.perFileUs)));
-        }
-        if (fernhold->state() == QProcess::NotRunning) {
-            continue; // it ended first: no kill this round
-        }
-        fernhold->kill();
-        ASSERT_TRUE(fernhold->waitForFinished(10000));
-        ++kills;
-
-        // Nothing it started may live on and write.
-        QElapsedTimer waited;
-        waited.start();
-        while (processUses(m_home.cacheHome()) && waited.elapsed() < 10000) {
-            QThread::msleep(20);
-        }
-        EXPECT_FALSE(processUses(m_home.cacheHome())) << "a child of the killed pass lives on";
-
-        checkVersions(folder, seen);
-        const int made = static_cast<int>(filesBelow(folder).size()) - before;
-        midPass += made > 0 && made < kFiles ? 1 : 0;
-    }
-    EXPECT_GE(kills, 20);
-    // Kills that fell between the first and the last file of a pass.
-    EXPECT_GE(midPass, 3);
-    std::cout << "[ figures  ] kills " << kills << ", of them " << midPass
-              << " between the first and last version of a pass, " << m_checked
-              << " versions checked, " << m_temporary.size()
-              << " temporary files left by killed copies, " << total.elapsed()
-              << " ms; a file every " << times[0].perFileUs << " us copying, " << times[1].perFileUs
-              << " us packing" << std::endl;
-
-    // A pass that runs to its end saves every file.
-    m_settings.CompressData = 1;
-    const RunResult last = once();
-    ASSERT_EQ(last.exitCode, 0) << last.err.toStdString();
-    for (const QString& relative : relatives) {
-        EXPECT_FALSE(versionOf(relative, QStringLiteral(".zip")).isEmpty())
-            << relative.toStdString();
-    }
-    checkVersions(folder, seen);
-    // Its file-time table is whole: the next pass finds nothing to do.
-    const RunResult after = once(false);
-    ASSERT_EQ(after.exitCode, 0) << after.err.toStdString();
-    EXPECT_EQ(summaryOf(after.err).value(0),
-              text("TXT00078") + QStringLiteral(" (0 ") + text("TXT00079") + u')');
+// The same at an SFTP target: an upload cut off by the kill never stands
+// under a version name.
+TEST_F(KillTest, SftpVersionsSurviveKillsAndTheNextPassCompletesTheRest)
+{
+    FERNHOLD_REQUIRE_SSH_SERVER();
+    SshServer server;
+    ASSERT_TRUE(server.started()) << server.error().toStdString();
+    TargetEntry& ftp = m_settings.target(1);
+    ftp = TargetEntry();
+    ftp.TargetType = QStringLiteral("FTP");
+    ftp.FTPServerName = server.host();
+    ftp.FTPServerPort = QString::number(server.port());
+    ftp.FTPUserName = server.user();
+    ftp.FTPPassword = server.passphrase();
+    ftp.FTPKeyFile = server.keyFile();
+    ftp.FTPSubDir = server.folder();
+    ftp.FTPTransport = 3;
+    ftp.FTPFingerprint = FingerprintText(server.hostKeyDigest());
+    killPassesAndCheck(server.folder() + MirrorText(m_source));
 }
 
 } // namespace fernhold::test

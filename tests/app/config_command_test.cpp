@@ -103,6 +103,48 @@ TEST_F(ConfigCommandTest, ValuesAreNormalisedLikeTheSettingsWindowDoes)
     EXPECT_GT(get(QStringLiteral("InitialFullBackupLastStarted")).toLongLong(), 1700000000);
 }
 
+TEST_F(ConfigCommandTest, TransportAndFingerprintAreCheckedBeforeTheyAreStored)
+{
+    const auto set = [](const QString& key, const QString& value) {
+        return RunFernhold({QStringLiteral("config"), QStringLiteral("set"), key, value});
+    };
+    const auto get = [](const QString& key) {
+        return out(RunFernhold({QStringLiteral("config"), QStringLiteral("get"), key}));
+    };
+    // A file from before the keys existed reads as plain FTP, nothing pinned.
+    EXPECT_EQ(get(QStringLiteral("FTPTransport3")), QStringLiteral("0"));
+    EXPECT_EQ(get(QStringLiteral("FTPFingerprint3")), QString());
+
+    const QString pin = QStringLiteral("SHA256:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU");
+    for (const QString& bad :
+         {QStringLiteral("47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU"),
+          QStringLiteral("SHA256:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuF"),
+          QStringLiteral("SHA256:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFUU"),
+          QStringLiteral("SHA256:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSu!U"),
+          QStringLiteral("MD5:47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU")}) {
+        const RunResult r = set(QStringLiteral("FTPFingerprint3"), bad);
+        EXPECT_EQ(r.exitCode, 2) << bad.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(Text(QStringLiteral("TXT00500"))))
+            << r.err.toStdString();
+    }
+    EXPECT_EQ(get(QStringLiteral("FTPFingerprint3")), QString());
+    // The padded form is taken and stored as ssh-keygen prints it.
+    ASSERT_EQ(set(QStringLiteral("FTPFingerprint3"), pin + u'=').exitCode, 0);
+    EXPECT_EQ(get(QStringLiteral("FTPFingerprint3")), pin);
+    EXPECT_TRUE(prefs().contains(QStringLiteral("\r\nFTPFingerprint3 = ") + pin + "\r\n"));
+    ASSERT_EQ(set(QStringLiteral("FTPFingerprint3"), QString()).exitCode, 0);
+    EXPECT_EQ(get(QStringLiteral("FTPFingerprint3")), QString());
+
+    EXPECT_EQ(set(QStringLiteral("FTPTransport2"), QStringLiteral("9")).exitCode, 2);
+    EXPECT_EQ(set(QStringLiteral("FTPTransport2"), QStringLiteral("-1")).exitCode, 2);
+    ASSERT_EQ(set(QStringLiteral("FTPTransport2"), QStringLiteral("2")).exitCode, 0);
+    EXPECT_EQ(get(QStringLiteral("FTPTransport2")), QStringLiteral("2"));
+    ASSERT_EQ(
+        set(QStringLiteral("FTPKeyFile2"), QStringLiteral("/home/ann/.ssh/id_ed25519")).exitCode,
+        0);
+    EXPECT_EQ(get(QStringLiteral("FTPKeyFile2")), QStringLiteral("/home/ann/.ssh/id_ed25519"));
+}
+
 TEST_F(ConfigCommandTest, EncryptionIsSwitchedOnOnlyWithAPasswordAndAKnownMethod)
 {
     const auto set = [](const QString& key, const QString& value) {

@@ -128,10 +128,11 @@ TEST_F(SettingsStoreTest, SaveWritesEveryKeyInOrderWithBomAndCrLf)
     EXPECT_TRUE(text.contains(QStringLiteral("TargetType = WIN\r\nTargetDir = \r\n")));
     EXPECT_TRUE(
         text.contains(QStringLiteral("FTPUnicode9 = 0\r\nFTPUserName9 = \r\nFTPPassword9 = \r\n"
-                                     "TargetDirCheckPermanent = 0")));
+                                     "FTPTransport9 = 0\r\nFTPFingerprint9 = \r\nFTPKeyFile9 = "
+                                     "\r\nTargetDirCheckPermanent = 0")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("StartWaitSeconds = 0\r\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("TargetType1")));
-    EXPECT_EQ(text.count(QStringLiteral(" = ")), 28 + 9 * 9 + 17);
+    EXPECT_EQ(text.count(QStringLiteral(" = ")), 28 + 9 * 12 + 17);
     EXPECT_EQ(listText(), QStringLiteral("\r\nSourceDirCount = 0\r\n"));
     for (const QString& path : {store.settingsPath(), store.listPath()}) {
         struct stat st

@@ -1,5 +1,7 @@
 #include "ftp_server.h"
 
+#include "test_certificate.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -77,6 +79,16 @@ QByteArray greeting(int port)
     return text;
 }
 
+bool accepts(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address = loopback(port);
+    const bool connected =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
 std::unique_ptr<QProcess> newProcess(const QString& logFile)
 {
     auto process = std::make_unique<QProcess>();
@@ -149,7 +161,7 @@ FtpServer::FtpServer(FtpServerKind kind, FtpServerOptions options) : m_kind(kind
     if (kind == FtpServerKind::Pyftpdlib) {
         startPyftpdlib(options);
     } else {
-        startVsftpd();
+        startVsftpd(options.tls);
     }
     if (!started()) {
         m_error += QStringLiteral("\nserver log:\n") + log();
@@ -217,6 +229,19 @@ void FtpServer::startPyftpdlib(const FtpServerOptions& options)
         }
         arguments << QStringLiteral("--list-file") << listFile;
     }
+    if (!options.mlsdListing.isNull()) {
+        const QString listFile = m_dir.path() + QStringLiteral("/mlsd.txt");
+        QFile file(listFile);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(options.mlsdListing) != options.mlsdListing.size()) {
+            m_error = QStringLiteral("cannot write the MLSD listing file");
+            return;
+        }
+        arguments << QStringLiteral("--mlsd-file") << listFile;
+    }
+    if (options.shortenFirstStore) {
+        arguments << QStringLiteral("--shorten-first-store");
+    }
     if (options.dropAfterUser) {
         arguments << QStringLiteral("--drop-after-user");
     }
@@ -257,8 +282,31 @@ void FtpServer::startPyftpdlib(const FtpServerOptions& options)
     m_port = line.mid(5).toInt();
 }
 
-void FtpServer::startVsftpd()
+void FtpServer::startVsftpd(FtpServerTls tls)
 {
+    QString tlsConfig;
+    if (tls != FtpServerTls::None) {
+        const std::optional<TestCertificate> certificate =
+            MakeTestCertificate(m_dir.path(), &m_error);
+        if (!certificate) {
+            return;
+        }
+        m_keyDigest = certificate->keyDigest;
+        // Anonymous logins must use TLS too: a client that fell back to
+        // plain would be refused, not served.
+        tlsConfig = QStringLiteral("ssl_enable=YES\n"
+                                   "allow_anon_ssl=YES\n"
+                                   "force_anon_logins_ssl=YES\n"
+                                   "force_anon_data_ssl=YES\n"
+                                   "require_ssl_reuse=NO\n"
+                                   "ssl_ciphers=HIGH\n"
+                                   "rsa_cert_file=%1\n"
+                                   "rsa_private_key_file=%2\n")
+                        .arg(certificate->certificateFile, certificate->keyFile);
+        if (tls == FtpServerTls::Implicit) {
+            tlsConfig += QStringLiteral("implicit_ssl=YES\n");
+        }
+    }
     m_user = QStringLiteral("anonymous");
     m_password = QString();
     m_ftpFolder = QStringLiteral("/pub/");
@@ -308,7 +356,8 @@ void FtpServer::startVsftpd()
                            "ftpd_banner=%5\n")
                 .arg(port)
                 .arg(root, base + QStringLiteral("empty"), base + QStringLiteral("vsftpd.log"),
-                     QString::fromLatin1(banner));
+                     QString::fromLatin1(banner)) +
+            tlsConfig;
         const QString configFile = base + QStringLiteral("vsftpd.conf");
         QFile file(configFile);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
@@ -324,7 +373,11 @@ void FtpServer::startVsftpd()
         m_process->start(kVsftpd, {configFile});
         const QDeadlineTimer deadline(kStartSeconds * 1000);
         while (!deadline.hasExpired()) {
-            const QByteArray said = greeting(port);
+            // Behind implicit TLS the banner comes only after a handshake:
+            // a listening port is all this check can see.
+            const QByteArray said = tls == FtpServerTls::Implicit
+                                        ? (accepts(port) ? banner : QByteArray())
+                                        : greeting(port);
             if (said.contains(banner)) {
                 m_port = port;
                 break;

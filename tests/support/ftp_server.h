@@ -14,12 +14,23 @@ enum class FtpServerKind
     Vsftpd,    // the real vsftpd as root: no MLSD, Unix LIST, anonymous login
 };
 
-// What the pyftpdlib script should do differently (vsftpd ignores these).
+// TLS of a vsftpd server: none, AUTH TLS required, or TLS from the first byte.
+enum class FtpServerTls
+{
+    None,
+    Explicit,
+    Implicit,
+};
+
+// What the pyftpdlib script should do differently (vsftpd ignores these but `tls`).
 struct FtpServerOptions
 {
+    FtpServerTls tls = FtpServerTls::None;   // vsftpd only; a self-signed certificate
     QString feat = QStringLiteral("normal"); // "normal", "lower" (only " utf8"), "refuse"
     bool mlsd = true;
     QByteArray listing;             // when set: the bytes of every LIST answer
+    QByteArray mlsdListing;         // when set: the bytes of every MLSD answer
+    bool shortenFirstStore = false; // the first upload is kept half, the reply still 226
     bool dropAfterUser = false;     // close the control connection after USER
     qint64 dropTransferAfter = -1;  // close everything once, after this many data bytes
     qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many
@@ -51,6 +62,8 @@ public:
     [[nodiscard]] int port() const { return m_port; }
     [[nodiscard]] QString user() const { return m_user; }
     [[nodiscard]] QString password() const { return m_password; }
+    // The SHA-256 of the TLS certificate's public key; empty without TLS.
+    [[nodiscard]] QByteArray keyDigest() const { return m_keyDigest; }
 
     // The writable folder of the server: its path on the server, ending in
     // "/" ("/" for pyftpdlib, "/pub/" for vsftpd), and the local folder
@@ -77,7 +90,7 @@ public:
 
 private:
     void startPyftpdlib(const FtpServerOptions& options);
-    void startVsftpd();
+    void startVsftpd(FtpServerTls tls);
     void giveToServer(const QByteArray& localPath) const;
     [[nodiscard]] QByteArray local(const QByteArray& relativePath) const;
 
@@ -90,6 +103,7 @@ private:
     QString m_password;
     QString m_ftpFolder;
     QString m_localFolder;
+    QByteArray m_keyDigest;
 };
 
 // A port of 127.0.0.1 where nothing listens at the moment.

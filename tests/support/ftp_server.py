@@ -1,9 +1,10 @@
-#!/usr/bin/python3
+#!/ usr / bin / python3
 """An FTP server for Fernhold's tests, built on pyftpdlib.
 
 Serves --root to one user on 127.0.0.1, binds a free port and prints
 "PORT <number>" once it accepts connections. Options make it misbehave the
-way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST,
+way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST or
+MLSD, a first upload stored short after all,
 a dropped connection after USER or in the middle of a transfer, a stalled
 transfer, and a reply line of 100 KB. --anonymous lets "anonymous" log in
 with any password and write, as a public upload server does.
@@ -11,6 +12,7 @@ with any password and write, as a public upload server does.
 
 import argparse
 import logging
+import os
 import sys
 import warnings
 
@@ -29,6 +31,9 @@ def main():
     parser.add_argument("--feat", choices=["normal", "lower", "refuse"], default="normal")
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--list-file", help="send this file's bytes as every LIST answer")
+    parser.add_argument("--mlsd-file", help="send this file's bytes as every MLSD answer")
+    parser.add_argument("--shorten-first-store", action="store_true",
+                        help="keep only half of the first stored file, still answering 226")
     parser.add_argument("--drop-after-user", action="store_true")
     parser.add_argument("--drop-transfer-after", type=int, default=-1,
                         help="close the connections once, after this many data bytes")
@@ -48,6 +53,7 @@ def main():
         commands.pop("MLST", None)
 
     dropped = {"done": False}
+    shortened = {"done": not args.shorten_first_store}
     limit = args.drop_transfer_after
     stall = args.stall_transfer_after
 
@@ -75,7 +81,7 @@ def main():
     class Handler(FTPHandler):
         proto_cmds = commands
         dtp_handler = Dtp
-        # Names are bytes on disk; keep those that are not UTF-8 intact.
+#Names are bytes on disk; keep those that are not UTF - 8 intact.
         unicode_errors = "surrogateescape"
         use_sendfile = False
         auth_failed_timeout = 0
@@ -83,8 +89,8 @@ def main():
             else "Fernhold test server"
 
         def push(self, text):
-            # Replies name paths as well (MKD, CWD, PWD): those that are not
-            # UTF-8 go out as their own bytes, as they came in.
+#Replies name paths as well(MKD, CWD, PWD) : those that are not
+#UTF - 8 go out as their own bytes, as they came in.
             super(FTPHandler, self).push(text.encode("utf8", self.unicode_errors))
 
         def ftp_USER(self, line):
@@ -105,6 +111,20 @@ def main():
                 self.respond('257 "/%s" is the current directory.' % LONG_TEXT)
                 return
             return super().ftp_PWD(line)
+
+        def ftp_MLSD(self, path):
+            if args.mlsd_file:
+                with open(args.mlsd_file, "rb") as listing:
+                    self.push_dtp_data(listing.read(), isproducer=False, cmd="MLSD")
+                return path
+            return super().ftp_MLSD(path)
+
+        def on_file_received(self, file):
+#Runs before the next command is read, so the client's SIZE
+#after the 226 already sees the short file.
+            if not shortened["done"]:
+                shortened["done"] = True
+                os.truncate(file, os.path.getsize(file) // 2)
 
         def ftp_LIST(self, path):
             if args.list_file:
