@@ -15,7 +15,7 @@
 #include "restore/folder_restore_window.h"
 #include "restore/restore_version.h"
 #include "restore/restored_registration.h"
-#include "restore/version_name.h"
+#include "targets/version_name.h"
 
 #include <QDate>
 #include <QDir>
