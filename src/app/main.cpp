@@ -1,12 +1,13 @@
-#include "app/application.h"
 #include "app/clean_command.h"
 #include "app/cloud_command.h"
-#include "app/exit_codes.h"
-#include "app/remote_commands.h"
 #include "app/restore_command.h"
 #include "app/settings_commands.h"
 #include "core/text_table.h"
 #include "platform/file_name.h"
+#include "runtime/application.h"
+#include "runtime/exit_codes.h"
+#include "runtime/headless_ui.h"
+#include "runtime/remote_commands.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -103,6 +104,7 @@ int main(int argc, char** argv)
     }
 
     fernhold::Application::Options options;
+    bool verbose = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
@@ -130,7 +132,7 @@ int main(int argc, char** argv)
         } else if (a == QStringLiteral("--full")) {
             options.full = true;
         } else if (a == QStringLiteral("--verbose")) {
-            options.verbose = true;
+            verbose = true;
         } else {
             return usageError(QStringLiteral("unknown argument \"%1\"").arg(a));
         }
@@ -143,6 +145,8 @@ int main(int argc, char** argv)
                    "(as with --headless).\n",
                    stderr);
     }
-    fernhold::Application application(options);
+    fernhold::HeadlessUserInterface ui;
+    ui.setVerbose(verbose);
+    fernhold::Application application(options, ui, app);
     return application.run();
 }

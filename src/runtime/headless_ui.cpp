@@ -1,4 +1,4 @@
-#include "app/headless_ui.h"
+#include "runtime/headless_ui.h"
 
 #include "platform/file_name.h"
 

@@ -1,9 +1,8 @@
-#include "app/application.h"
+#include "runtime/application.h"
 
-#include "app/exit_codes.h"
-#include "app/termination.h"
 #include "core/periodic_section.h"
 #include "core/text_table.h"
+#include "core/user_interface.h"
 #include "engine/archiver.h"
 #include "engine/backup_pass.h"
 #include "engine/encryption_setting.h"
@@ -12,6 +11,8 @@
 #include "engine/source_walk.h"
 #include "platform/crash_handler.h"
 #include "platform/folders.h"
+#include "runtime/exit_codes.h"
+#include "runtime/termination.h"
 #include "targets/version_cleanup.h"
 
 #include <QCoreApplication>
@@ -60,14 +61,14 @@ void waitWithEvents(int milliseconds)
 
 } // namespace
 
-Application::Application(Options options)
-    : m_options(options), m_paths(ResolveAppPaths()), m_store(m_paths.folders.appData, m_ui),
-      m_recorder(m_paths.registryPath), m_statusLine(m_ui, m_clock, m_run),
-      m_log(m_paths.folders, m_clock), m_state(m_paths.folders.appData + Text("State_FileName")),
+Application::Application(Options options, UserInterface& ui, QCoreApplication& eventLoop)
+    : m_options(options), m_paths(ResolveAppPaths()), m_ui(ui), m_eventLoop(eventLoop),
+      m_store(m_paths.folders.appData, m_ui), m_recorder(m_paths.registryPath),
+      m_statusLine(m_ui, m_clock, m_run), m_log(m_paths.folders, m_clock),
+      m_state(m_paths.folders.appData + Text("State_FileName")),
       m_instanceLock(m_paths.folders.runtimeDir, Text("Program_Name")),
       m_presenceLock(m_paths.folders.runtimeDir, Text("MutexProgName"))
 {
-    m_ui.setVerbose(options.verbose);
     m_targets = std::make_unique<TargetServices>(
         [this](const JobSettings& settings, int target, const QString& path) {
             const CleanupCount count =
@@ -80,7 +81,7 @@ Application::~Application() = default;
 
 int Application::run()
 {
-    m_termination = std::make_unique<TerminationWatch>([] { QCoreApplication::quit(); });
+    m_termination = std::make_unique<TerminationWatch>([this] { m_eventLoop.quit(); });
     if (const auto exitCode = startUp()) {
         return *exitCode;
     }
@@ -296,7 +297,7 @@ void Application::mainLoop()
     turn.setInterval(kTurnMilliseconds);
     QObject::connect(&turn, &QTimer::timeout, [this] { m_periodic->RunPeriodicSection(); });
     turn.start();
-    QCoreApplication::exec();
+    m_eventLoop.exec();
 }
 
 void Application::runOnce()

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/app_paths.h"
-#include "app/headless_ui.h"
 #include "core/clock.h"
 #include "core/job_settings.h"
 #include "core/program_status.h"
@@ -15,18 +13,24 @@
 #include "engine/log_book.h"
 #include "engine/source_index.h"
 #include "platform/named_lock.h"
+#include "runtime/app_paths.h"
 #include "targets/target_services.h"
 
 #include <memory>
 #include <optional>
 
+class QCoreApplication;
+
 namespace fernhold {
 
 class PeriodicSection;
 class TerminationWatch;
+class UserInterface;
 
-// One run of Fernhold without windows: start-up, the main loop with its
-// periodic section, and the orderly program end (also on SIGTERM/SIGINT).
+// One run of Fernhold: start-up, the main loop with its periodic section, and
+// the orderly program end (also on SIGTERM/SIGINT). The caller picks the
+// interface (headless or windows) and makes the event loop (QCoreApplication
+// or QApplication); both outlive this object.
 class Application
 {
 public:
@@ -35,10 +39,9 @@ public:
         bool headless = false;
         bool once = false; // one back-up-now pass, then end
         bool full = false; // with once: an initial full backup
-        bool verbose = false;
     };
 
-    explicit Application(Options options);
+    Application(Options options, UserInterface& ui, QCoreApplication& eventLoop);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -72,7 +75,8 @@ private:
 
     Options m_options;
     AppPaths m_paths;
-    HeadlessUserInterface m_ui;
+    UserInterface& m_ui;
+    QCoreApplication& m_eventLoop;
     SystemClock m_clock;
     RunState m_run;
     JobSettings m_settings;
