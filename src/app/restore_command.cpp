@@ -2,6 +2,7 @@
 
 #include "core/job_settings.h"
 #include "core/settings_store.h"
+#include "core/step_job.h"
 #include "core/text_table.h"
 #include "engine/archiver.h"
 #include "engine/archiver_program.h"
@@ -196,7 +197,8 @@ int restoreList(const QStringList& arguments)
     const auto name = args->value("--name");
     browser.setNameFilter(name.has_value(), name.value_or(QString()));
     browser.setDateFilter(date.has_value(), date.value_or(QDate()));
-    browser.ListBackupFolder(*folder);
+    // The listing can wait on an FTP server for its time-outs.
+    RunAsSlotJob(session.ui, [&] { browser.ListBackupFolder(*folder); });
 
     switch (browser.lastOutcome()) {
     case ListingOutcome::Listed:
@@ -268,8 +270,11 @@ int restoreVersion(const QStringList& arguments)
     VersionRestore restore(session.settings,
                            RestoreServices{session.ui, archiver, session.paths.folders.documents,
                                            CommandFtpOptions()});
-    const int written = restore.RestoreVersion(
-        *folder, args->words[1], to ? QStringLiteral("1") : QStringLiteral("0"), password);
+    int written = 0;
+    RunAsSlotJob(session.ui, [&] {
+        written = restore.RestoreVersion(*folder, args->words[1],
+                                         to ? QStringLiteral("1") : QStringLiteral("0"), password);
+    });
     if (written == 1) {
         PrintOut(restore.restoredFile());
         return 0;
@@ -383,11 +388,10 @@ int restoreFolder(const QStringList& arguments)
     options.to = *until;
 
     window.search();
-    while (window.step()) {
-        if (stopRequested()) {
-            window.cancel();
-            return kInterrupted;
-        }
+    (void)RunSteps(window, stopRequested);
+    if (stopRequested()) {
+        window.cancel();
+        return kInterrupted;
     }
     const bool allRead = window.unreadableFolders().isEmpty();
     if (window.rows().isEmpty()) {

@@ -1,7 +1,9 @@
 #include "runtime/restore_session.h"
 
 #include "core/settings_store.h"
+#include "core/slot_job.h"
 #include "core/text_table.h"
+#include "core/worker_slot.h"
 #include "engine/archiver.h"
 #include "platform/folders.h"
 #include "runtime/termination.h"
@@ -52,6 +54,18 @@ bool RestoreSession::workFolderReady()
 QString RestoreSession::targetType() const
 {
     return settings.target(settings.SelectedTarget).TargetType;
+}
+
+void RunAsSlotJob(UserInterface& ui, const std::function<void()>& call)
+{
+    WorkerSlot slot;
+    SlotJob job(
+        slot, ui, [&call](const std::function<bool()>& /*stop*/) { call(); }, 100);
+    while (job.step()) {
+        if (TerminationWatch::requested()) {
+            job.cancel();
+        }
+    }
 }
 
 FtpSessionOptions CommandFtpOptions()

@@ -6,6 +6,8 @@
 #include "runtime/headless_ui.h"
 #include "targets/ftp_session_options.h"
 
+#include <functional>
+
 namespace fernhold {
 
 // The headless interface of a restore command: the folder picker answers
@@ -39,6 +41,11 @@ struct RestoreSession
     [[nodiscard]] bool workFolderReady();
     [[nodiscard]] QString targetType() const;
 };
+
+// Runs a call that can wait on the network or the archiver as a slot job
+// on a worker thread of its own, as a window does, until it ends; SIGINT and
+// SIGTERM cancel it (the call also sees them through its stop checks).
+void RunAsSlotJob(UserInterface& ui, const std::function<void()>& call);
 
 // FTP options of a command: SIGINT and SIGTERM stop a transfer.
 [[nodiscard]] FtpSessionOptions CommandFtpOptions();
