@@ -211,6 +211,9 @@ std::optional<int> Application::startUp()
     m_periodic = std::make_unique<PeriodicSection>(m_settings, m_run, m_clock, m_ui, m_recorder,
                                                    m_statusLine, m_slot, std::move(hooks));
 
+    if (m_shell) {
+        m_shell->open(*this);
+    }
     startDelay();
     // A full backup empties the index again at once, so its scan is skipped.
     if (!TerminationWatch::requested() && !(m_options.once && m_options.full)) {
@@ -271,8 +274,12 @@ void Application::offerCrashReport()
     const QString kept = m_paths.crashReportPath + QStringLiteral(".old");
     QFile::remove(kept);
     QFile::rename(m_paths.crashReportPath, kept);
-    (void)m_ui.askYesNo(Text("TXT00025"), content + QStringLiteral("\r\n\r\n") + Text("TXT00024"),
-                        MessageIcon::Warning, false);
+    const bool keep =
+        m_ui.askYesNo(Text("TXT00025"), content + QStringLiteral("\r\n\r\n") + Text("TXT00024"),
+                      MessageIcon::Warning, false);
+    if (keep && m_shell) {
+        m_shell->copyToClipboard(content);
+    }
 }
 
 void Application::startDelay()
@@ -288,6 +295,13 @@ void Application::startDelay()
                                 QString::number(seconds) + u' ' + Text("TXT00163") + u')');
     while (m_clock.now() <= until && !TerminationWatch::requested()) {
         waitWithEvents(200);
+        if (m_shell && m_shell->iconClicked() &&
+            m_ui.askYesNo(Text("Program_Name"),
+                          Text("TXT00161") + u' ' + until.toString(QStringLiteral("hh:mm:ss")) +
+                              QStringLiteral("\r\n") + Text("TXT00164"),
+                          MessageIcon::Question, true)) {
+            break;
+        }
     }
 }
 
@@ -295,7 +309,12 @@ void Application::mainLoop()
 {
     QTimer turn;
     turn.setInterval(kTurnMilliseconds);
-    QObject::connect(&turn, &QTimer::timeout, [this] { m_periodic->RunPeriodicSection(); });
+    QObject::connect(&turn, &QTimer::timeout, [this] {
+        if (m_shell) {
+            m_shell->turn();
+        }
+        m_periodic->RunPeriodicSection();
+    });
     turn.start();
     m_eventLoop.exec();
 }
@@ -327,6 +346,9 @@ void Application::runOnce()
 
 void Application::programEnd()
 {
+    if (m_shell) {
+        m_shell->closing();
+    }
     // Defaults must not replace settings that could not be read.
     if (m_settingsTrusted) {
         (void)m_store.SaveSettings(m_settings);
@@ -336,8 +358,16 @@ void Application::programEnd()
     m_run.Status = 0;
     m_run.Ending = 1;
     m_run.CleanupAbort = 1;
-    for (int i = 1; i <= m_settings.WaitAtProgramEnd && m_slot.isBusy(); ++i) {
+    const int waitSeconds = m_settings.WaitAtProgramEnd;
+    for (int i = 1; i <= waitSeconds && m_slot.isBusy(); ++i) {
+        if (m_shell) {
+            m_shell->waitingForWorker(i * (100 / waitSeconds));
+            QCoreApplication::processEvents();
+        }
         (void)m_slot.waitForEnd(1000);
+    }
+    if (m_shell) {
+        m_shell->waitingForWorker(-1);
     }
     (void)m_slot.waitForEnd(0);
     const bool workerEnded = !m_slot.isBusy();
@@ -446,6 +476,44 @@ void Application::archiverMissing()
 QString Application::ftpTempPath() const
 {
     return m_paths.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
+}
+
+void Application::switchStatus(int status, const QString& statusLine)
+{
+    m_run.Status = static_cast<std::int8_t>(status);
+    m_recorder.RecordStatus(status);
+    if (!statusLine.isEmpty()) {
+        m_statusLine.ShowStatusLine(statusLine);
+    }
+}
+
+void Application::backUpNow()
+{
+    if (m_periodic) {
+        m_periodic->requestBackupNow();
+    }
+}
+
+void Application::saveSettings()
+{
+    if (m_settingsTrusted) {
+        (void)m_store.SaveSettings(m_settings);
+    }
+}
+
+void Application::showStatusLine(const QString& text)
+{
+    m_statusLine.ShowStatusLine(text);
+}
+
+QString Application::logFilePath() const
+{
+    return m_paths.folders.appData + Text("Log_FileName");
+}
+
+void Application::quit()
+{
+    m_eventLoop.quit();
 }
 
 } // namespace fernhold

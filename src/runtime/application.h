@@ -14,6 +14,7 @@
 #include "engine/source_index.h"
 #include "platform/named_lock.h"
 #include "runtime/app_paths.h"
+#include "runtime/program_shell.h"
 #include "targets/target_services.h"
 
 #include <memory>
@@ -31,7 +32,7 @@ class UserInterface;
 // the orderly program end (also on SIGTERM/SIGINT). The caller picks the
 // interface (headless or windows) and makes the event loop (QCoreApplication
 // or QApplication); both outlive this object.
-class Application
+class Application : public ProgramControl
 {
 public:
     struct Options
@@ -42,12 +43,26 @@ public:
     };
 
     Application(Options options, UserInterface& ui, QCoreApplication& eventLoop);
-    ~Application();
+    ~Application() override;
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
+    // The desktop's icon and windows; without one the run is headless.
+    void setShell(ProgramShell& shell) { m_shell = &shell; }
+
     // Runs the whole life of the program; gives the process exit code.
     [[nodiscard]] int run();
+
+    // ProgramControl
+    [[nodiscard]] JobSettings& settings() override { return m_settings; }
+    [[nodiscard]] int status() const override { return m_run.Status.load(); }
+    void switchStatus(int status, const QString& statusLine) override;
+    void backUpNow() override;
+    void saveSettings() override;
+    void showStatusLine(const QString& text) override;
+    [[nodiscard]] QString logFilePath() const override;
+    [[nodiscard]] QString programPath() const override { return m_paths.programPath; }
+    void quit() override;
 
 private:
     // Gives an exit code when the program must end without running.
@@ -101,6 +116,7 @@ private:
     std::unique_ptr<PeriodicSection> m_periodic;
     std::unique_ptr<TerminationWatch> m_termination;
     bool m_started = false;
+    ProgramShell* m_shell = nullptr; // not owned; null when headless
 };
 
 } // namespace fernhold
