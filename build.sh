@@ -17,6 +17,8 @@ packages=(
     p7zip-full unzip
     libgtest-dev googletest
     python3 python3-pyftpdlib vsftpd openssl openssh-server
+    libqt6svg6
+    xvfb xauth trayer xdotool imagemagick tesseract-ocr
 )
 
 install_missing() {

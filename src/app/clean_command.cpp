@@ -1,8 +1,5 @@
 #include "app/clean_command.h"
 
-#include "app/app_paths.h"
-#include "app/headless_ui.h"
-#include "app/termination.h"
 #include "core/clock.h"
 #include "core/job_settings.h"
 #include "core/run_state.h"
@@ -10,6 +7,9 @@
 #include "core/text_table.h"
 #include "core/worker_slot.h"
 #include "platform/named_lock.h"
+#include "runtime/app_paths.h"
+#include "runtime/headless_ui.h"
+#include "runtime/termination.h"
 #include "targets/ftp_target.h"
 #include "targets/manual_cleanup.h"
 

@@ -1,7 +1,7 @@
 #include "app/cloud_command.h"
 
-#include "app/app_paths.h"
 #include "core/text_table.h"
+#include "runtime/app_paths.h"
 #include "targets/cloud_folders.h"
 
 namespace fernhold {

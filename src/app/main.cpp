@@ -1,17 +1,25 @@
-#include "app/application.h"
 #include "app/clean_command.h"
 #include "app/cloud_command.h"
-#include "app/exit_codes.h"
-#include "app/remote_commands.h"
 #include "app/restore_command.h"
 #include "app/settings_commands.h"
 #include "app/trust_command.h"
 #include "core/text_table.h"
 #include "platform/file_name.h"
+#include "runtime/application.h"
+#include "runtime/exit_codes.h"
+#include "runtime/headless_ui.h"
+#include "runtime/remote_commands.h"
+#include "ui/desktop_shell.h"
+#include "ui/display_check.h"
+#include "ui/qt_user_interface.h"
+#include "ui/status_icons.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -72,12 +80,32 @@ int usageError(const QString& problem)
     return fernhold::kExitUsage;
 }
 
+// The desktop: the Qt interface, the tray icon and the windows around the run.
+int runDesktop(int& argc, char** argv, const fernhold::Application::Options& options)
+{
+    if (!fernhold::DisplayAvailable()) {
+        std::fprintf(stderr, "fernhold: %s: %s\n",
+                     qPrintable(fernhold::Text(QStringLiteral("TXT00001"))),
+                     qPrintable(fernhold::Text(QStringLiteral("TXT00002"))));
+        return 0;
+    }
+    QApplication app(argc, argv);
+    // The tray icon is the program's window: closing the last window (the
+    // about box) does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(fernhold::ApplicationIcon());
+    fernhold::QtUserInterface ui;
+    fernhold::DesktopShell shell(ui);
+    fernhold::Application application(options, ui, app);
+    application.setShell(shell);
+    return application.run();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     fernhold::UnscrambleConstants();
-    QCoreApplication app(argc, argv);
     // Read through the name codec rather than QCoreApplication::arguments(),
     // which turns bytes that are not UTF-8 into U+FFFD: a folder or version
     // name is taken as the bytes the shell passes.
@@ -86,6 +114,14 @@ int main(int argc, char** argv)
         args.append(fernhold::DecodeFileName(argv[i]));
     }
     const QString first = args.value(0);
+    // The desktop makes its own QApplication; every other path runs without one.
+    std::optional<QCoreApplication> core;
+    const bool desktop = std::all_of(args.cbegin(), args.cend(), [](const QString& a) {
+        return a == QStringLiteral("--verbose");
+    });
+    if (!desktop) {
+        core.emplace(argc, argv);
+    }
 
     if (first == QStringLiteral("config")) {
         return fernhold::RunConfigCommand(args.mid(1));
@@ -107,6 +143,7 @@ int main(int argc, char** argv)
     }
 
     fernhold::Application::Options options;
+    bool verbose = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
@@ -134,7 +171,7 @@ int main(int argc, char** argv)
         } else if (a == QStringLiteral("--full")) {
             options.full = true;
         } else if (a == QStringLiteral("--verbose")) {
-            options.verbose = true;
+            verbose = true;
         } else {
             return usageError(QStringLiteral("unknown argument \"%1\"").arg(a));
         }
@@ -142,11 +179,11 @@ int main(int argc, char** argv)
     if (options.full && !options.once) {
         return usageError(QStringLiteral("--full goes with --once"));
     }
-    if (!options.headless && !options.once) {
-        std::fputs("fernhold: this build has no desktop interface; running without windows "
-                   "(as with --headless).\n",
-                   stderr);
+    if (desktop) {
+        return runDesktop(argc, argv, options);
     }
-    fernhold::Application application(options);
+    fernhold::HeadlessUserInterface ui;
+    ui.setVerbose(verbose);
+    fernhold::Application application(options, ui, *core);
     return application.run();
 }

@@ -1,10 +1,8 @@
 #include "app/restore_command.h"
 
-#include "app/app_paths.h"
-#include "app/headless_ui.h"
-#include "app/termination.h"
 #include "core/job_settings.h"
 #include "core/settings_store.h"
+#include "core/step_job.h"
 #include "core/text_table.h"
 #include "engine/archiver.h"
 #include "engine/archiver_program.h"
@@ -15,7 +13,10 @@
 #include "restore/folder_restore_window.h"
 #include "restore/restore_version.h"
 #include "restore/restored_registration.h"
-#include "restore/version_name.h"
+#include "runtime/app_paths.h"
+#include "runtime/restore_session.h"
+#include "runtime/termination.h"
+#include "targets/version_name.h"
 
 #include <QDate>
 #include <QDir>
@@ -47,31 +48,6 @@ int usage(const QString& problem)
         " [--password-stdin] FOLDER"));
     return kUsageError;
 }
-
-// The headless interface of a restore command: the folder picker answers
-// with --to, and a question answered No is remembered for the exit report.
-class RestoreCommandUi : public HeadlessUserInterface
-{
-public:
-    void setPickedFolder(const QString& folder) { m_picked = folder; }
-    [[nodiscard]] QString pickFolder(const QString& /*title*/,
-                                     const QString& /*startFolder*/) override
-    {
-        return m_picked;
-    }
-    [[nodiscard]] bool askYesNo(const QString& title, const QString& question, MessageIcon icon,
-                                bool defaultYes) override
-    {
-        const bool yes = HeadlessUserInterface::askYesNo(title, question, icon, defaultYes);
-        m_declined = m_declined || !yes;
-        return yes;
-    }
-    [[nodiscard]] bool declined() const { return m_declined; }
-
-private:
-    QString m_picked;
-    bool m_declined = false;
-};
 
 // The arguments of one restore command: flags, options with a value, and
 // the remaining positional words.
@@ -158,63 +134,24 @@ std::optional<QString> readPasswordLine()
     return QString::fromUtf8(bytes);
 }
 
-// What every restore command shares: the folders, the settings, the
-// headless interface and the target chosen with --target.
-struct RestoreSession
+// Reads the settings of a restore command and its --target.
+int loadSession(RestoreSession& session, const Arguments& args)
 {
-    AppPaths paths = ResolveAppPaths();
-    RestoreCommandUi ui;
-    JobSettings settings;
-    ArchiverProgram archiverProgram;
-
-    [[nodiscard]] int load(const Arguments& args)
-    {
-        QDir().mkpath(paths.folders.appData);
-        SettingsStore store(paths.folders.appData, ui);
-        store.LoadSettings(settings);
-        if (const auto target = args.value("--target")) {
-            bool ok = false;
-            const int number = target->toInt(&ok);
-            if (!ok || number < 1 || number > kTargetCount) {
-                return usage(QStringLiteral("--target takes a number from 1 to 9"));
-            }
-            settings.SelectedTarget = number;
+    int number = 0;
+    if (const auto target = args.value("--target")) {
+        bool ok = false;
+        number = target->toInt(&ok);
+        if (!ok || number < 1 || number > kTargetCount) {
+            return usage(QStringLiteral("--target takes a number from 1 to 9"));
         }
-        return 0;
     }
-
-    [[nodiscard]] bool workFolderReady()
-    {
-        const PrivateFolderProblem problem = EnsurePrivateFolder(paths.folders.temp);
-        if (problem != PrivateFolderProblem::None) {
-            ui.showMessage(Text("Program_Name"),
-                           Text("TXT00370") + QStringLiteral("\r\n") + paths.folders.temp,
-                           MessageIcon::Warning);
-            return false;
-        }
-        if (InstallArchiver(ArchiverCheck::StartUp, archiverProgram, paths.folders.temp) != 1) {
-            ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning);
-            return false;
-        }
-        return true;
-    }
-
-    [[nodiscard]] QString targetType() const
-    {
-        return settings.target(settings.SelectedTarget).TargetType;
-    }
-};
+    session.load(number);
+    return 0;
+}
 
 bool stopRequested()
 {
     return TerminationWatch::requested();
-}
-
-FtpSessionOptions ftpOptions()
-{
-    FtpSessionOptions options;
-    options.stopRequested = stopRequested;
-    return options;
 }
 
 QString absoluteFolder(const QString& folder)
@@ -253,14 +190,15 @@ int restoreList(const QStringList& arguments)
         }
     }
     RestoreSession session;
-    if (const int error = session.load(*args)) {
+    if (const int error = loadSession(session, *args)) {
         return error;
     }
-    BackupBrowser browser(session.settings, session.ui, ftpOptions());
+    BackupBrowser browser(session.settings, session.ui, CommandFtpOptions());
     const auto name = args->value("--name");
     browser.setNameFilter(name.has_value(), name.value_or(QString()));
     browser.setDateFilter(date.has_value(), date.value_or(QDate()));
-    browser.ListBackupFolder(*folder);
+    // The listing can wait on an FTP server for its time-outs.
+    RunAsSlotJob(session.ui, [&] { browser.ListBackupFolder(*folder); });
 
     switch (browser.lastOutcome()) {
     case ListingOutcome::Listed:
@@ -315,7 +253,7 @@ int restoreVersion(const QStringList& arguments)
         password = *line;
     }
     RestoreSession session;
-    if (const int error = session.load(*args)) {
+    if (const int error = loadSession(session, *args)) {
         return error;
     }
     if (!session.workFolderReady()) {
@@ -329,11 +267,14 @@ int restoreVersion(const QStringList& arguments)
     }
     const Archiver archiver(session.archiverProgram.program, session.paths.folders.temp,
                             stopRequested);
-    VersionRestore restore(
-        session.settings,
-        RestoreServices{session.ui, archiver, session.paths.folders.documents, ftpOptions()});
-    const int written = restore.RestoreVersion(
-        *folder, args->words[1], to ? QStringLiteral("1") : QStringLiteral("0"), password);
+    VersionRestore restore(session.settings,
+                           RestoreServices{session.ui, archiver, session.paths.folders.documents,
+                                           CommandFtpOptions()});
+    int written = 0;
+    RunAsSlotJob(session.ui, [&] {
+        written = restore.RestoreVersion(*folder, args->words[1],
+                                         to ? QStringLiteral("1") : QStringLiteral("0"), password);
+    });
     if (written == 1) {
         PrintOut(restore.restoredFile());
         return 0;
@@ -384,7 +325,7 @@ int restoreFolder(const QStringList& arguments)
         password = *line;
     }
     RestoreSession session;
-    if (const int error = session.load(*args)) {
+    if (const int error = loadSession(session, *args)) {
         return error;
     }
     const QString type = session.targetType();
@@ -436,7 +377,7 @@ int restoreFolder(const QStringList& arguments)
     }
     FolderRestoreWindow window(
         session.settings,
-        RestoreServices{session.ui, archiver, session.paths.folders.documents, ftpOptions()},
+        RestoreServices{session.ui, archiver, session.paths.folders.documents, CommandFtpOptions()},
         *folder, password, *from, std::move(registerRestored));
     FolderSearchOptions& options = window.options();
     options.oldest = args->has("--oldest");
@@ -447,11 +388,10 @@ int restoreFolder(const QStringList& arguments)
     options.to = *until;
 
     window.search();
-    while (window.step()) {
-        if (stopRequested()) {
-            window.cancel();
-            return kInterrupted;
-        }
+    (void)RunSteps(window, stopRequested);
+    if (stopRequested()) {
+        window.cancel();
+        return kInterrupted;
     }
     const bool allRead = window.unreadableFolders().isEmpty();
     if (window.rows().isEmpty()) {

@@ -1,7 +1,5 @@
 #include "app/settings_commands.h"
 
-#include "app/app_paths.h"
-#include "app/headless_ui.h"
 #include "app/setting_edit.h"
 #include "core/clock.h"
 #include "core/job_settings.h"
@@ -10,6 +8,8 @@
 #include "engine/backup_state.h"
 #include "engine/exclusion_lists.h"
 #include "engine/exclusion_rules.h"
+#include "runtime/app_paths.h"
+#include "runtime/headless_ui.h"
 
 #include <QDir>
 #include <QFile>

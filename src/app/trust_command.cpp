@@ -1,7 +1,7 @@
 #include "app/trust_command.h"
 
-#include "app/app_paths.h"
-#include "app/headless_ui.h"
+#include "runtime/app_paths.h"
+#include "runtime/headless_ui.h"
 #include "core/job_settings.h"
 #include "core/server_fingerprint.h"
 #include "core/settings_store.h"

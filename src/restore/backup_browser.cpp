@@ -6,10 +6,11 @@
 #include "platform/file_name.h"
 #include "platform/folders.h"
 #include "platform/native_paths.h"
-#include "restore/version_name.h"
 #include "restore/version_source.h"
+#include "restore/version_stamp.h"
 #include "targets/ftp_session.h"
 #include "targets/ftp_target.h"
+#include "targets/version_name.h"
 
 #include <algorithm>
 
@@ -294,7 +295,7 @@ void BackupBrowser::buildRows(QStringList entries)
             m_rows.append(BrowserRow{true, name, {}, {}});
             continue;
         }
-        const std::optional<VersionInfo> version = ParseVersionName(name);
+        const std::optional<VersionParts> version = ParseVersionName(name, VersionRule::Restore);
         if (!version) {
             continue;
         }

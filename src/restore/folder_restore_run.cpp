@@ -7,8 +7,9 @@
 #include "platform/folders.h"
 #include "restore/restore_scratch.h"
 #include "restore/version_file.h"
-#include "restore/version_name.h"
 #include "restore/version_source.h"
+#include "restore/version_stamp.h"
+#include "targets/version_name.h"
 
 #include <QFile>
 
@@ -88,7 +89,7 @@ FolderRestoreRun::RowOutcome FolderRestoreRun::restoreRow(const FolderRestoreRow
     const qsizetype slash = row.version.lastIndexOf(u'/');
     const QString folder = row.version.left(slash + 1);
     const QString versionName = row.version.mid(slash + 1);
-    const std::optional<VersionInfo> info = ParseVersionName(versionName);
+    const std::optional<VersionParts> info = ParseVersionName(versionName, VersionRule::Restore);
     if (!info || !IsSafeRelativeFolder(folder) || !m_root.startsWith(u'/')) {
         return RowOutcome::Failed;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/step_job.h"
 #include "restore/folder_search.h"
 
 #include <QList>
@@ -31,7 +32,7 @@ struct FolderRestoreCounts
 // the version is no regular file; refused rows count as failed). The row due next
 // shows GAD00217 while the window waits for the step that restores it.
 // A run that is stopped (destroyed before its end) registers nothing.
-class FolderRestoreRun
+class FolderRestoreRun : public StepJob
 {
 public:
     // `targetRoot` is the folder target's TargetDir; `destination` is "" to
@@ -41,12 +42,12 @@ public:
     FolderRestoreRun(QList<FolderRestoreRow>& rows, QString targetRoot, QString destination,
                      QString password, const Archiver& archiver,
                      RegisterRestored registerRestored = {});
-    ~FolderRestoreRun();
+    ~FolderRestoreRun() override;
     FolderRestoreRun(const FolderRestoreRun&) = delete;
     FolderRestoreRun& operator=(const FolderRestoreRun&) = delete;
 
     // One row. False when the run is over (nothing was done).
-    bool step();
+    bool step() override;
     [[nodiscard]] bool isOver() const { return m_over; }
 
     [[nodiscard]] int row() const { return m_row; } // rows done so far

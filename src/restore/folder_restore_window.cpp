@@ -119,7 +119,9 @@ bool FolderRestoreWindow::step()
         m_counter = m_run->counterText();
         m_rowsDone = m_run->row();
         m_counts = m_run->counts();
+        m_services.ui.showProgress(m_run->row(), m_run->total());
         if (!worked || m_run->isOver()) {
+            m_services.ui.showProgress(0, 0);
             restoreOver();
         }
         return true;

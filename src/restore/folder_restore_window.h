@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/step_job.h"
 #include "restore/folder_restore_run.h"
 #include "restore/folder_search.h"
 #include "restore/restore_version.h"
@@ -30,7 +31,7 @@ enum class FolderRestoreState
 // restore run as step jobs: the desktop window calls step() from a timer
 // and draws the state after each step, the command line calls it in a loop.
 // Questions, the folder picker and the summary go through the port.
-class FolderRestoreWindow
+class FolderRestoreWindow : public StepJob
 {
 public:
     // `folder` is the browser's current folder (relative to the target's
@@ -39,7 +40,7 @@ public:
     FolderRestoreWindow(const JobSettings& settings, RestoreServices services, QString folder,
                         QString password, const QDate& today,
                         RegisterRestored registerRestored = {});
-    ~FolderRestoreWindow();
+    ~FolderRestoreWindow() override;
     FolderRestoreWindow(const FolderRestoreWindow&) = delete;
     FolderRestoreWindow& operator=(const FolderRestoreWindow&) = delete;
 
@@ -60,7 +61,7 @@ public:
     // The window's close box: closes, also while a phase runs.
     void close();
     // One unit of the running phase. False when no phase runs.
-    bool step();
+    bool step() override;
 
     [[nodiscard]] FolderRestoreState state() const { return m_state; }
     [[nodiscard]] const QList<FolderRestoreRow>& rows() const { return m_rows; }

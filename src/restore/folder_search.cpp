@@ -2,8 +2,9 @@
 
 #include "core/text_table.h"
 #include "engine/target_layout.h"
-#include "restore/version_name.h"
 #include "restore/version_source.h"
+#include "restore/version_stamp.h"
+#include "targets/version_name.h"
 
 #include <algorithm>
 #include <map>
@@ -17,7 +18,7 @@ QStringList SelectVersionsInRange(const QStringList& names, const FolderSearchOp
     // by file name keeps the files apart however their names sort.
     std::map<QString, QString> chosen;
     for (const QString& name : names) {
-        const std::optional<VersionInfo> info = ParseVersionName(name);
+        const std::optional<VersionParts> info = ParseVersionName(name, VersionRule::Restore);
         if (!info || !StampInRange(info->stamp, options.from, options.to)) {
             continue;
         }
@@ -127,7 +128,7 @@ void FolderSearch::finishFolder()
 {
     const QString sourceFolder = SourceFolderOfMirror(m_current);
     for (const QString& name : SelectVersionsInRange(m_files, m_options)) {
-        const std::optional<VersionInfo> info = ParseVersionName(name);
+        const std::optional<VersionParts> info = ParseVersionName(name, VersionRule::Restore);
         FolderRestoreRow row;
         row.path = sourceFolder + info->fileName;
         row.version = m_current + name;

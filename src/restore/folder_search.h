@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/step_job.h"
 #include "platform/native_paths.h"
 
 #include <QDate>
@@ -41,7 +42,7 @@ struct FolderSearchOptions
 // between two steps. Folders are searched depth first, each level in name
 // order; the candidates of a folder are added to `rows` when its last
 // entry is done. Only a folder target is searched.
-class FolderSearch
+class FolderSearch : public StepJob
 {
 public:
     // `targetRoot` is the TargetDir of the target (absolute, ending in "/"),
@@ -52,7 +53,7 @@ public:
                  bool havePassword, QList<FolderRestoreRow>& rows);
 
     // One unit of work. False when the search is over (nothing was done).
-    bool step();
+    bool step() override;
     [[nodiscard]] bool isOver() const { return m_over; }
 
     // Folders that could not be read. The search goes on without them, and

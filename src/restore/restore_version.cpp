@@ -10,10 +10,11 @@
 #include "platform/native_paths.h"
 #include "restore/restore_scratch.h"
 #include "restore/version_file.h"
-#include "restore/version_name.h"
 #include "restore/version_source.h"
+#include "restore/version_stamp.h"
 #include "targets/ftp_session.h"
 #include "targets/ftp_target.h"
+#include "targets/version_name.h"
 
 #include <memory>
 #include <optional>
@@ -92,7 +93,7 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
     if (!f.isEmpty() && !f.endsWith(u'/')) {
         f.append(u'/');
     }
-    const std::optional<VersionInfo> info = ParseVersionName(versionName);
+    const std::optional<VersionParts> info = ParseVersionName(versionName, VersionRule::Restore);
     if (!info || !IsSafeRelativeFolder(f)) {
         return warn(Text("TXT00051") + kBreak + DisplayFileName(versionName));
     }

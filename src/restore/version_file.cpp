@@ -4,8 +4,8 @@
 #include "platform/file_name.h"
 #include "platform/native_paths.h"
 #include "restore/restored_file.h"
-#include "restore/version_name.h"
 #include "restore/version_source.h"
+#include "targets/version_name.h"
 
 #include <sys/stat.h>
 
@@ -44,7 +44,7 @@ VersionFileResult RestorePlainVersion(const VersionSource& version, const QStrin
 }
 
 VersionForm ClassifyVersionFile(const Archiver& archiver, const QString& versionFile,
-                                const QString& versionName, const VersionInfo& info)
+                                const QString& versionName, const VersionParts& info)
 {
     if (!endsInZip(versionName)) {
         return VersionForm::PlainCopy;

@@ -6,7 +6,7 @@ namespace fernhold {
 
 class Archiver;
 class VersionSource;
-struct VersionInfo;
+struct VersionParts;
 
 // How a version file is brought back.
 enum class VersionForm
@@ -27,7 +27,7 @@ enum class VersionForm
 // other file (report.docx@...zip, or an encrypted "©.zip") was packed, so its
 // archive is damaged and must not be written over the user's file.
 [[nodiscard]] VersionForm ClassifyVersionFile(const Archiver& archiver, const QString& versionFile,
-                                              const QString& versionName, const VersionInfo& info);
+                                              const QString& versionName, const VersionParts& info);
 
 enum class VersionFileResult
 {

@@ -413,12 +413,27 @@ bool FtpConnection::store(const QByteArray& path, QIODevice& source, qint64 size
     if (d.curl == nullptr) {
         return false;
     }
-    d.prepare(path);
-    curlApi().easy_setopt(d.curl, CURLOPT_UPLOAD, 1L);
-    curlApi().easy_setopt(d.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-    d.source = &source;
-    const bool ok = d.perform("STOR");
-    curlApi().easy_setopt(d.curl, CURLOPT_UPLOAD, 0L);
+    const qint64 start = source.pos();
+    bool ok = false;
+    // A 4xx reply is transient by definition (426: the data connection
+    // broke, as vsftpd reports now and then after a TLS 1.3 upload): the
+    // file is sent once more before the upload counts as failed.
+    for (int attempt = 0; attempt < 2 && !ok; ++attempt) {
+        if (attempt > 0) {
+            long code = 0;
+            curlApi().easy_getinfo(d.curl, CURLINFO_RESPONSE_CODE, &code);
+            if (code < 400 || code >= 500 || source.isSequential() || !source.seek(start)) {
+                break;
+            }
+            qCDebug(lcFtp) << "STOR answered" << code << "- sending" << path << "once more";
+        }
+        d.prepare(path);
+        curlApi().easy_setopt(d.curl, CURLOPT_UPLOAD, 1L);
+        curlApi().easy_setopt(d.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+        d.source = &source;
+        ok = d.perform("STOR");
+        curlApi().easy_setopt(d.curl, CURLOPT_UPLOAD, 0L);
+    }
     if (!ok) {
         return false;
     }

@@ -166,8 +166,7 @@ bool ManualCleanupJob::step()
 
 void ManualCleanupJob::run()
 {
-    while (step()) {
-    }
+    (void)RunSteps(*this);
 }
 
 void ManualCleanupJob::finish(Outcome outcome, const QString& statusText)

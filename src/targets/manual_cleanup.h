@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/job_settings.h"
+#include "core/step_job.h"
 #include "targets/version_passes.h"
 
 #include <QString>
@@ -22,7 +23,7 @@ struct RunState;
 //
 // Only deletions that succeeded are counted: a version that could not be
 // deleted is still there, so it is neither in DeletedCount nor in FreedBytes.
-class ManualCleanupJob
+class ManualCleanupJob : public StepJob
 {
 public:
     enum class Mode
@@ -46,7 +47,7 @@ public:
     // taken over (the selected target, CleanDays, CleanKeepLatest, ...).
     ManualCleanupJob(JobSettings settings, RunState& run, const Clock& clock, UserInterface& ui,
                      Mode mode);
-    ~ManualCleanupJob();
+    ~ManualCleanupJob() override;
     ManualCleanupJob(const ManualCleanupJob&) = delete;
     ManualCleanupJob& operator=(const ManualCleanupJob&) = delete;
 
@@ -58,7 +59,7 @@ public:
     // One unit of work: the start, then one folder per call, then the end
     // (running notice hidden, result in the clean-up status). False once the
     // job has finished.
-    [[nodiscard]] bool step();
+    [[nodiscard]] bool step() override;
 
     // The whole job, for the worker slot: step() until it is done.
     void run();

@@ -12,12 +12,12 @@ namespace {
 struct CollectedVersion
 {
     std::size_t index;
-    QString baseName;
+    QString fileName;
     QString dateText;
     QString sortKey; // the name with letter case folded
 };
 
-bool oldEnoughToGo(const VersionName& version, const CleanupRules& rules)
+bool oldEnoughToGo(const VersionParts& version, const CleanupRules& rules)
 {
     return IsAboveOldestDate(version.dateText) && IsOlderThanCutOff(version.dateText, rules.cutOff);
 }
@@ -56,7 +56,7 @@ CleanupCount CleanFolderVersions(const std::vector<TargetFile>& files, const Cle
             count.stopped = true;
             return count;
         }
-        std::optional<VersionName> version = ParseVersionName(files[i].name);
+        std::optional<VersionParts> version = ParseVersionName(files[i].name, VersionRule::Cleanup);
         if (!version) {
             continue;
         }
@@ -68,7 +68,7 @@ CleanupCount CleanFolderVersions(const std::vector<TargetFile>& files, const Cle
                 deleteFile(i);
             } else {
                 // The automatic clean-up groups only versions with a base name.
-                collect = rules.mode == CleanupMode::ByAge || !version->baseName.isEmpty();
+                collect = rules.mode == CleanupMode::ByAge || !version->fileName.isEmpty();
             }
             break;
         case CleanupMode::BySize:
@@ -79,7 +79,7 @@ CleanupCount CleanFolderVersions(const std::vector<TargetFile>& files, const Cle
         }
         if (collect) {
             QString sortKey = files[i].name.toCaseFolded();
-            versions.push_back({i, std::move(version->baseName), std::move(version->dateText),
+            versions.push_back({i, std::move(version->fileName), std::move(version->dateText),
                                 std::move(sortKey)});
         }
     }
@@ -96,8 +96,8 @@ CleanupCount CleanFolderVersions(const std::vector<TargetFile>& files, const Cle
     std::optional<QString> previous;
     int copies = 0;
     for (const CollectedVersion& v : versions) {
-        if (!previous || v.baseName != *previous) {
-            previous = v.baseName;
+        if (!previous || v.fileName != *previous) {
+            previous = v.fileName;
             copies = 1;
             continue;
         }

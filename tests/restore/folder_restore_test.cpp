@@ -237,6 +237,12 @@ TEST_F(FolderRestoreTest, RestoresToTheSourceFoldersAndRegistersOnce)
     EXPECT_EQ(window->state(), FolderRestoreState::Finished);
     EXPECT_EQ(window->counterText(), QStringLiteral("5/5"));
     EXPECT_EQ(window->progress(), 100);
+    // The port's progress rule follows every row and is hidden at the end.
+    const auto progress = m_ui.progress();
+    ASSERT_GE(progress.size(), 6U);
+    EXPECT_EQ(progress.front(), (std::pair<int, int>{1, 5}));
+    EXPECT_EQ(progress[progress.size() - 2], (std::pair<int, int>{5, 5}));
+    EXPECT_EQ(progress.back(), (std::pair<int, int>{0, 0}));
     EXPECT_EQ(window->counts().restored, 4);
     EXPECT_EQ(window->counts().failed, 0);
     EXPECT_EQ(window->counts().skipped, 1);

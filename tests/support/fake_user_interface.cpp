@@ -59,6 +59,12 @@ void FakeUserInterface::setBusy(bool busy)
     m_busy = busy;
 }
 
+void FakeUserInterface::showProgress(int done, int total)
+{
+    QMutexLocker lock(&m_mutex);
+    m_progress.emplace_back(done, total);
+}
+
 void FakeUserInterface::showRestorePath(const QString& text)
 {
     QMutexLocker lock(&m_mutex);
@@ -117,6 +123,12 @@ bool FakeUserInterface::busy() const
 {
     QMutexLocker lock(&m_mutex);
     return m_busy;
+}
+
+std::vector<std::pair<int, int>> FakeUserInterface::progress() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_progress;
 }
 
 QStringList FakeUserInterface::restorePaths() const

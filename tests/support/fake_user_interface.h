@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <utility>
 #include <vector>
 
 namespace fernhold::test {
@@ -31,6 +32,7 @@ public:
     void showStatusText(const QString& text) override;
     [[nodiscard]] QString pickFolder(const QString& title, const QString& startFolder) override;
     void setBusy(bool busy) override;
+    void showProgress(int done, int total) override;
     void showCleanupStatus(const QString& text) override;
     void showCleanupRunning(bool running) override;
     void showRestorePath(const QString& text) override;
@@ -47,6 +49,8 @@ public:
     [[nodiscard]] QStringList statusTexts() const;
     [[nodiscard]] std::vector<int> programStatuses() const;
     [[nodiscard]] bool busy() const;
+    // Every progress call as {done, total}, in order.
+    [[nodiscard]] std::vector<std::pair<int, int>> progress() const;
     // Every text the restore page's path field was given, in order.
     [[nodiscard]] QStringList restorePaths() const;
     [[nodiscard]] int passwordFocusCount() const;
@@ -68,6 +72,7 @@ private:
     std::deque<bool> m_answers;
     std::deque<QString> m_folders;
     bool m_busy = false;
+    std::vector<std::pair<int, int>> m_progress;
     QStringList m_restorePaths;
     int m_passwordFocusCount = 0;
 };

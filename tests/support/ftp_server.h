@@ -31,6 +31,7 @@ struct FtpServerOptions
     QByteArray listing;             // when set: the bytes of every LIST answer
     QByteArray mlsdListing;         // when set: the bytes of every MLSD answer
     bool shortenFirstStore = false; // the first upload is kept half, the reply still 226
+    int abortStores = 0;            // the first this many STORs are answered 426
     bool dropAfterUser = false;     // close the control connection after USER
     qint64 dropTransferAfter = -1;  // close everything once, after this many data bytes
     qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many

@@ -4,7 +4,7 @@
 Serves --root to one user on 127.0.0.1, binds a free port and prints
 "PORT <number>" once it accepts connections. Options make it misbehave the
 way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST or
-MLSD, a first upload stored short after all,
+MLSD, a first upload stored short after all, uploads aborted with 426,
 a dropped connection after USER or in the middle of a transfer, a stalled
 transfer, and a reply line of 100 KB. --anonymous lets "anonymous" log in
 with any password and write, as a public upload server does.
@@ -34,6 +34,8 @@ def main():
     parser.add_argument("--mlsd-file", help="send this file's bytes as every MLSD answer")
     parser.add_argument("--shorten-first-store", action="store_true",
                         help="keep only half of the first stored file, still answering 226")
+    parser.add_argument("--abort-stores", type=int, default=0,
+                        help="answer this many first STORs with 426, storing nothing")
     parser.add_argument("--drop-after-user", action="store_true")
     parser.add_argument("--drop-transfer-after", type=int, default=-1,
                         help="close the connections once, after this many data bytes")
@@ -54,6 +56,7 @@ def main():
 
     dropped = {"done": False}
     shortened = {"done": not args.shorten_first_store}
+    aborts = {"left": args.abort_stores}
     limit = args.drop_transfer_after
     stall = args.stall_transfer_after
 
@@ -92,6 +95,13 @@ def main():
 #Replies name paths as well(MKD, CWD, PWD) : those that are not
 #UTF - 8 go out as their own bytes, as they came in.
             super(FTPHandler, self).push(text.encode("utf8", self.unicode_errors))
+
+        def ftp_STOR(self, file, mode="w"):
+            if aborts["left"] > 0:
+                aborts["left"] -= 1
+                self.respond("426 Connection closed; transfer aborted.")
+                return
+            return super().ftp_STOR(file, mode)
 
         def ftp_USER(self, line):
             if args.drop_after_user:

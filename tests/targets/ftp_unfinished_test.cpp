@@ -73,4 +73,27 @@ TEST_F(ScriptedServer, AnUploadStoredShortIsNotTakenAsDone)
     EXPECT_EQ(server->readFile("v@20240305~140709.bin"), data);
 }
 
+// 426 is a transient reply: the file goes once more. A second 426 fails
+// the upload, and nothing is left under the name.
+TEST_F(ScriptedServer, AnAbortedUploadIsSentOnceMore)
+{
+    const QByteArray data(64 * 1024, 'w');
+    const QString local = m_home.writeFile(QStringLiteral("w.bin"), data);
+    for (const int aborts : {1, 2}) {
+        FtpServerOptions options;
+        options.abortStores = aborts;
+        auto server = startServer(options);
+        auto session = open(*server);
+        ASSERT_TRUE(session);
+        const int uploaded = FtpUpload(*session, local, QStringLiteral("/w@20240305~140709.bin"));
+        if (aborts == 1) {
+            EXPECT_EQ(uploaded, 1);
+            EXPECT_EQ(server->readFile("w@20240305~140709.bin"), data);
+        } else {
+            EXPECT_EQ(uploaded, 0);
+            EXPECT_TRUE(server->names().isEmpty()) << server->names().join(' ').constData();
+        }
+    }
+}
+
 } // namespace fernhold::test

@@ -1,4 +1,4 @@
-#include "app/termination.h"
+#include "runtime/termination.h"
 
 #include <QSocketNotifier>
 #include <atomic>

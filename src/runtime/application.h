@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/app_paths.h"
-#include "app/headless_ui.h"
 #include "core/clock.h"
 #include "core/job_settings.h"
 #include "core/program_status.h"
@@ -15,19 +13,26 @@
 #include "engine/log_book.h"
 #include "engine/source_index.h"
 #include "platform/named_lock.h"
+#include "runtime/app_paths.h"
+#include "runtime/program_shell.h"
 #include "targets/target_services.h"
 
 #include <memory>
 #include <optional>
 
+class QCoreApplication;
+
 namespace fernhold {
 
 class PeriodicSection;
 class TerminationWatch;
+class UserInterface;
 
-// One run of Fernhold without windows: start-up, the main loop with its
-// periodic section, and the orderly program end (also on SIGTERM/SIGINT).
-class Application
+// One run of Fernhold: start-up, the main loop with its periodic section, and
+// the orderly program end (also on SIGTERM/SIGINT). The caller picks the
+// interface (headless or windows) and makes the event loop (QCoreApplication
+// or QApplication); both outlive this object.
+class Application : public ProgramControl
 {
 public:
     struct Options
@@ -35,16 +40,29 @@ public:
         bool headless = false;
         bool once = false; // one back-up-now pass, then end
         bool full = false; // with once: an initial full backup
-        bool verbose = false;
     };
 
-    explicit Application(Options options);
-    ~Application();
+    Application(Options options, UserInterface& ui, QCoreApplication& eventLoop);
+    ~Application() override;
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
+    // The desktop's icon and windows; without one the run is headless.
+    void setShell(ProgramShell& shell) { m_shell = &shell; }
+
     // Runs the whole life of the program; gives the process exit code.
     [[nodiscard]] int run();
+
+    // ProgramControl
+    [[nodiscard]] JobSettings& settings() override { return m_settings; }
+    [[nodiscard]] int status() const override { return m_run.Status.load(); }
+    void switchStatus(int status, const QString& statusLine) override;
+    void backUpNow() override;
+    void saveSettings() override;
+    void showStatusLine(const QString& text) override;
+    [[nodiscard]] QString logFilePath() const override;
+    [[nodiscard]] QString programPath() const override { return m_paths.programPath; }
+    void quit() override;
 
 private:
     // Gives an exit code when the program must end without running.
@@ -72,7 +90,8 @@ private:
 
     Options m_options;
     AppPaths m_paths;
-    HeadlessUserInterface m_ui;
+    UserInterface& m_ui;
+    QCoreApplication& m_eventLoop;
     SystemClock m_clock;
     RunState m_run;
     JobSettings m_settings;
@@ -97,6 +116,7 @@ private:
     std::unique_ptr<PeriodicSection> m_periodic;
     std::unique_ptr<TerminationWatch> m_termination;
     bool m_started = false;
+    ProgramShell* m_shell = nullptr; // not owned; null when headless
 };
 
 } // namespace fernhold

@@ -8,7 +8,7 @@ namespace fernhold {
 
 // The UserInterface of a run without a display: messages go to standard
 // error, questions take their default answer unless `--yes` said otherwise,
-// and the folder picker is always cancelled.
+// and the folder picker is cancelled. Safe from both threads.
 class HeadlessUserInterface : public UserInterface
 {
 public:
@@ -17,6 +17,17 @@ public:
     [[nodiscard]] bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
                                 bool defaultYes) override;
     void showStatusLine(const QString& line) override;
+    // Nothing to draw without a display: no icon, no settings window, no
+    // pointer. The command-line restore answers the picker itself.
+    void showProgramStatus(int status, const QString& tooltip) override;
+    void showStatusText(const QString& text) override;
+    [[nodiscard]] QString pickFolder(const QString& title, const QString& startFolder) override;
+    void setBusy(bool busy) override;
+    void showProgress(int done, int total) override;
+    void showCleanupStatus(const QString& text) override;
+    void showCleanupRunning(bool running) override;
+    void showRestorePath(const QString& text) override;
+    void focusRestorePassword() override;
 
     // Questions are answered Yes (the command line's --yes).
     void setAnswerYes(bool yes) { m_answerYes = yes; }

@@ -1,4 +1,4 @@
-#include "app/headless_ui.h"
+#include "runtime/headless_ui.h"
 
 #include "platform/file_name.h"
 
@@ -48,6 +48,27 @@ void HeadlessUserInterface::showStatusLine(const QString& line)
         std::fflush(stderr);
     }
 }
+
+void HeadlessUserInterface::showProgramStatus(int /*status*/, const QString& /*tooltip*/) {}
+
+void HeadlessUserInterface::showStatusText(const QString& /*text*/) {}
+
+QString HeadlessUserInterface::pickFolder(const QString& /*title*/, const QString& /*startFolder*/)
+{
+    return {};
+}
+
+void HeadlessUserInterface::setBusy(bool /*busy*/) {}
+
+void HeadlessUserInterface::showProgress(int /*done*/, int /*total*/) {}
+
+void HeadlessUserInterface::showCleanupStatus(const QString& /*text*/) {}
+
+void HeadlessUserInterface::showCleanupRunning(bool /*running*/) {}
+
+void HeadlessUserInterface::showRestorePath(const QString& /*text*/) {}
+
+void HeadlessUserInterface::focusRestorePassword() {}
 
 QString HeadlessUserInterface::lastStatusLine() const
 {

@@ -1,4 +1,4 @@
-#include "app/app_paths.h"
+#include "runtime/app_paths.h"
 
 #include "core/text_table.h"
 #include "platform/file_name.h"

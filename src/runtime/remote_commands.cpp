@@ -1,10 +1,10 @@
-#include "app/remote_commands.h"
+#include "runtime/remote_commands.h"
 
-#include "app/app_paths.h"
 #include "core/program_status.h"
 #include "core/text_table.h"
 #include "platform/named_lock.h"
 #include "platform/registry_file.h"
+#include "runtime/app_paths.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

@@ -1,9 +1,8 @@
-#include "app/application.h"
+#include "runtime/application.h"
 
-#include "app/exit_codes.h"
-#include "app/termination.h"
 #include "core/periodic_section.h"
 #include "core/text_table.h"
+#include "core/user_interface.h"
 #include "engine/archiver.h"
 #include "engine/backup_pass.h"
 #include "engine/encryption_setting.h"
@@ -12,6 +11,8 @@
 #include "engine/source_walk.h"
 #include "platform/crash_handler.h"
 #include "platform/folders.h"
+#include "runtime/exit_codes.h"
+#include "runtime/termination.h"
 #include "targets/version_cleanup.h"
 
 #include <QCoreApplication>
@@ -60,14 +61,14 @@ void waitWithEvents(int milliseconds)
 
 } // namespace
 
-Application::Application(Options options)
-    : m_options(options), m_paths(ResolveAppPaths()), m_store(m_paths.folders.appData, m_ui),
-      m_recorder(m_paths.registryPath), m_statusLine(m_ui, m_clock, m_run),
-      m_log(m_paths.folders, m_clock), m_state(m_paths.folders.appData + Text("State_FileName")),
+Application::Application(Options options, UserInterface& ui, QCoreApplication& eventLoop)
+    : m_options(options), m_paths(ResolveAppPaths()), m_ui(ui), m_eventLoop(eventLoop),
+      m_store(m_paths.folders.appData, m_ui), m_recorder(m_paths.registryPath),
+      m_statusLine(m_ui, m_clock, m_run), m_log(m_paths.folders, m_clock),
+      m_state(m_paths.folders.appData + Text("State_FileName")),
       m_instanceLock(m_paths.folders.runtimeDir, Text("Program_Name")),
       m_presenceLock(m_paths.folders.runtimeDir, Text("MutexProgName"))
 {
-    m_ui.setVerbose(options.verbose);
     m_targets = std::make_unique<TargetServices>(
         [this](const JobSettings& settings, int target, const QString& path) {
             const CleanupCount count =
@@ -80,7 +81,7 @@ Application::~Application() = default;
 
 int Application::run()
 {
-    m_termination = std::make_unique<TerminationWatch>([] { QCoreApplication::quit(); });
+    m_termination = std::make_unique<TerminationWatch>([this] { m_eventLoop.quit(); });
     if (const auto exitCode = startUp()) {
         return *exitCode;
     }
@@ -210,6 +211,9 @@ std::optional<int> Application::startUp()
     m_periodic = std::make_unique<PeriodicSection>(m_settings, m_run, m_clock, m_ui, m_recorder,
                                                    m_statusLine, m_slot, std::move(hooks));
 
+    if (m_shell) {
+        m_shell->open(*this);
+    }
     startDelay();
     // A full backup empties the index again at once, so its scan is skipped.
     if (!TerminationWatch::requested() && !(m_options.once && m_options.full)) {
@@ -270,8 +274,12 @@ void Application::offerCrashReport()
     const QString kept = m_paths.crashReportPath + QStringLiteral(".old");
     QFile::remove(kept);
     QFile::rename(m_paths.crashReportPath, kept);
-    (void)m_ui.askYesNo(Text("TXT00025"), content + QStringLiteral("\r\n\r\n") + Text("TXT00024"),
-                        MessageIcon::Warning, false);
+    const bool keep =
+        m_ui.askYesNo(Text("TXT00025"), content + QStringLiteral("\r\n\r\n") + Text("TXT00024"),
+                      MessageIcon::Warning, false);
+    if (keep && m_shell) {
+        m_shell->copyToClipboard(content);
+    }
 }
 
 void Application::startDelay()
@@ -287,6 +295,13 @@ void Application::startDelay()
                                 QString::number(seconds) + u' ' + Text("TXT00163") + u')');
     while (m_clock.now() <= until && !TerminationWatch::requested()) {
         waitWithEvents(200);
+        if (m_shell && m_shell->iconClicked() &&
+            m_ui.askYesNo(Text("Program_Name"),
+                          Text("TXT00161") + u' ' + until.toString(QStringLiteral("hh:mm:ss")) +
+                              QStringLiteral("\r\n") + Text("TXT00164"),
+                          MessageIcon::Question, true)) {
+            break;
+        }
     }
 }
 
@@ -294,9 +309,14 @@ void Application::mainLoop()
 {
     QTimer turn;
     turn.setInterval(kTurnMilliseconds);
-    QObject::connect(&turn, &QTimer::timeout, [this] { m_periodic->RunPeriodicSection(); });
+    QObject::connect(&turn, &QTimer::timeout, [this] {
+        if (m_shell) {
+            m_shell->turn();
+        }
+        m_periodic->RunPeriodicSection();
+    });
     turn.start();
-    QCoreApplication::exec();
+    m_eventLoop.exec();
 }
 
 void Application::runOnce()
@@ -326,6 +346,9 @@ void Application::runOnce()
 
 void Application::programEnd()
 {
+    if (m_shell) {
+        m_shell->closing();
+    }
     // Defaults must not replace settings that could not be read.
     if (m_settingsTrusted) {
         (void)m_store.SaveSettings(m_settings);
@@ -335,8 +358,16 @@ void Application::programEnd()
     m_run.Status = 0;
     m_run.Ending = 1;
     m_run.CleanupAbort = 1;
-    for (int i = 1; i <= m_settings.WaitAtProgramEnd && m_slot.isBusy(); ++i) {
+    const int waitSeconds = m_settings.WaitAtProgramEnd;
+    for (int i = 1; i <= waitSeconds && m_slot.isBusy(); ++i) {
+        if (m_shell) {
+            m_shell->waitingForWorker(i * (100 / waitSeconds));
+            QCoreApplication::processEvents();
+        }
         (void)m_slot.waitForEnd(1000);
+    }
+    if (m_shell) {
+        m_shell->waitingForWorker(-1);
     }
     (void)m_slot.waitForEnd(0);
     const bool workerEnded = !m_slot.isBusy();
@@ -445,6 +476,44 @@ void Application::archiverMissing()
 QString Application::ftpTempPath() const
 {
     return m_paths.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
+}
+
+void Application::switchStatus(int status, const QString& statusLine)
+{
+    m_run.Status = static_cast<std::int8_t>(status);
+    m_recorder.RecordStatus(status);
+    if (!statusLine.isEmpty()) {
+        m_statusLine.ShowStatusLine(statusLine);
+    }
+}
+
+void Application::backUpNow()
+{
+    if (m_periodic) {
+        m_periodic->requestBackupNow();
+    }
+}
+
+void Application::saveSettings()
+{
+    if (m_settingsTrusted) {
+        (void)m_store.SaveSettings(m_settings);
+    }
+}
+
+void Application::showStatusLine(const QString& text)
+{
+    m_statusLine.ShowStatusLine(text);
+}
+
+QString Application::logFilePath() const
+{
+    return m_paths.folders.appData + Text("Log_FileName");
+}
+
+void Application::quit()
+{
+    m_eventLoop.quit();
 }
 
 } // namespace fernhold

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+namespace fernhold {
+
+struct JobSettings;
+
+// What a desktop shell (tray icon, menus, small windows) may do to the
+// running program. The Application implements it; every call is made on the
+// main thread.
+class ProgramControl
+{
+public:
+    virtual ~ProgramControl() = default;
+
+    [[nodiscard]] virtual JobSettings& settings() = 0;
+    [[nodiscard]] virtual int status() const = 0;
+    // Sets and records the program status and shows `statusLine` when not empty.
+    virtual void switchStatus(int status, const QString& statusLine) = 0;
+    // A pass at the next turn, as with `fernhold --signal now`.
+    virtual void backUpNow() = 0;
+    // Saves the settings (when they could be read at the start).
+    virtual void saveSettings() = 0;
+    virtual void showStatusLine(const QString& text) = 0;
+    [[nodiscard]] virtual QString logFilePath() const = 0;
+    [[nodiscard]] virtual QString programPath() const = 0;
+    // Ends the main loop; the orderly program end follows.
+    virtual void quit() = 0;
+};
+
+// The desktop part of the program's life. The headless run has none.
+class ProgramShell
+{
+public:
+    virtual ~ProgramShell() = default;
+
+    // After the settings are loaded: icon, menus, splash and monitor.
+    virtual void open(ProgramControl& control) = 0;
+    // During the start delay: true once when the icon was clicked since the
+    // last call (the program then asks whether to end the wait).
+    [[nodiscard]] virtual bool iconClicked() = 0;
+    // The crash report the user chose to keep.
+    virtual void copyToClipboard(const QString& text) = 0;
+    // Every turn of the main loop (a tray host that came back gets the icon again).
+    virtual void turn() = 0;
+    // Program end, before the settings are saved: windows store their state.
+    virtual void closing() = 0;
+    // While the program end waits for the worker: `percent` of the rule;
+    // -1 closes the waiting window.
+    virtual void waitingForWorker(int percent) = 0;
+};
+
+} // namespace fernhold
