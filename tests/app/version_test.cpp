@@ -23,5 +23,9 @@ TEST(CommandLine, HelpNamesTheOptions)
     const RunResult r = RunFernhold({QStringLiteral("--help")});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.out.contains("--version"));
+    for (const char* command :
+         {"--version", "--once", "--signal", "--status", "config", "source", "clean",
+          "--cloud-folders", "restore list", "restore version", "restore folder", "target trust"}) {
+        EXPECT_TRUE(r.out.contains(command)) << command;
+    }
 }

@@ -1,4 +1,4 @@
-#include "app/restore_command.h"
+#include "commands/restore_command.h"
 
 #include "core/job_settings.h"
 #include "core/settings_store.h"

@@ -1,4 +1,4 @@
-#include "app/trust_command.h"
+#include "commands/trust_command.h"
 
 #include "runtime/app_paths.h"
 #include "runtime/headless_ui.h"

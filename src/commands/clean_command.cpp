@@ -1,4 +1,4 @@
-#include "app/clean_command.h"
+#include "commands/clean_command.h"
 
 #include "core/clock.h"
 #include "core/job_settings.h"

@@ -1,6 +1,6 @@
-#include "app/settings_commands.h"
+#include "commands/settings_commands.h"
 
-#include "app/setting_edit.h"
+#include "commands/setting_edit.h"
 #include "core/clock.h"
 #include "core/job_settings.h"
 #include "core/settings_store.h"

@@ -1,4 +1,4 @@
-#include "app/cloud_command.h"
+#include "commands/cloud_command.h"
 
 #include "core/text_table.h"
 #include "runtime/app_paths.h"

@@ -1,4 +1,4 @@
-#include "app/setting_edit.h"
+#include "commands/setting_edit.h"
 
 #include "core/clock.h"
 #include "core/job_settings.h"
