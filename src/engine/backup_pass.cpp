@@ -364,6 +364,8 @@ BackupPassResult Pass::run()
         m_s.state.clearFirstSave();
     }
     cleanUpWhenDue();
+    // Before anything that may wait on the user: no session stays open idle.
+    m_s.remote.endPass();
     summary(full);
     if (m_settings.LogfileActive >= 1) {
         m_s.times.LastLogFlush = m_s.clock.nowSeconds();

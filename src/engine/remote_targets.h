@@ -30,6 +30,9 @@ public:
                                             const QString& versionName,
                                             const std::function<bool()>& mustStop) = 0;
 
+    // The pass is over: connections kept open for its uploads are closed.
+    virtual void endPass() = 0;
+
     // The automatic clean-up of one target: `path` is TargetDir for a folder
     // target and "" for an FTP target. 1 when it ran.
     virtual int CleanTargetVersions(const JobSettings& settings, int target,

@@ -219,3 +219,81 @@ TEST_F(ShortStoreFtpRun, AnUploadStoredShortIsSavedAgainByTheNextPass)
 }
 
 } // namespace fernhold::test
+
+namespace fernhold::test {
+
+namespace {
+
+// One FTP target (copies) at a pyftpdlib server started with `options`.
+class SessionFtpRun : public BackupRunTest
+{
+protected:
+    void startServer(const FtpServerOptions& options)
+    {
+        m_server = std::make_unique<FtpServer>(FtpServerKind::Pyftpdlib, options);
+        ASSERT_TRUE(m_server->started()) << m_server->error().toStdString();
+        TargetEntry& ftp = m_settings.target(1);
+        ftp = TargetEntry();
+        ftp.TargetType = QStringLiteral("FTP");
+        ftp.FTPServerName = m_server->host();
+        ftp.FTPServerPort = QString::number(m_server->port());
+        ftp.FTPUserName = m_server->user();
+        ftp.FTPPassword = m_server->password();
+        m_settings.CompressData = 0;
+    }
+
+    [[nodiscard]] int versionsAtServer() const
+    {
+        return static_cast<int>(filesBelow(m_server->localFolder()).size());
+    }
+
+    std::unique_ptr<FtpServer> m_server;
+};
+
+} // namespace
+
+// Every file of a pass travels over the session that found the target
+// reachable: a pass costs one login, not one a file.
+TEST_F(SessionFtpRun, APassLogsInOnceForAllItsFiles)
+{
+    FERNHOLD_REQUIRE_FTP_SERVER(FtpServerKind::Pyftpdlib);
+    startServer({});
+    for (int i = 0; i < 20; ++i) {
+        source(QStringLiteral("f%1.txt").arg(i), QByteArray::number(i));
+    }
+
+    const RunResult r = once();
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << m_server->log().toStdString();
+
+    EXPECT_EQ(versionsAtServer(), 20);
+    EXPECT_EQ(m_server->logins(), 1) << m_server->log().toStdString();
+}
+
+// The server drops the connection in the middle of an upload: the session
+// logs in again and the file still gets its version in this pass.
+TEST_F(SessionFtpRun, ADroppedSessionIsOpenedOnceMore)
+{
+    FERNHOLD_REQUIRE_FTP_SERVER(FtpServerKind::Pyftpdlib);
+    FtpServerOptions options;
+    options.dropTransferAfter = 30000;
+    startServer(options);
+    QList<QByteArray> contents;
+    for (int i = 0; i < 3; ++i) {
+        contents << noiseBytes(60000, i + 1);
+        source(QStringLiteral("big%1.bin").arg(i), contents.last());
+    }
+
+    const RunResult r = once();
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << m_server->log().toStdString();
+
+    const QString folder = m_server->localFolder() + MirrorText(m_source);
+    for (int i = 0; i < 3; ++i) {
+        const QString version =
+            versionOf(QStringLiteral("big%1.bin").arg(i), QStringLiteral(".bin"), folder);
+        ASSERT_FALSE(version.isEmpty()) << i;
+        EXPECT_EQ(fileBytes(version), contents[i]) << i;
+    }
+    EXPECT_EQ(versionsAtServer(), 3);
+}
+
+} // namespace fernhold::test

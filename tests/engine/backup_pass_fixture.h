@@ -82,6 +82,7 @@ public:
         cleaned.emplace_back(target, path);
         return 1;
     }
+    void endPass() override {}
 
     int uploads = 0;
     std::vector<std::pair<int, QString>> cleaned;

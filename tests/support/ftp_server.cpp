@@ -215,7 +215,13 @@ void FtpServer::startPyftpdlib(const FtpServerOptions& options)
                              QStringLiteral("--password"),
                              m_password,
                              QStringLiteral("--feat"),
-                             options.feat};
+                             options.feat,
+                             QStringLiteral("--login-log"),
+                             m_dir.path() + QStringLiteral("/logins.txt")};
+    if (options.loginDelayMs > 0) {
+        arguments << QStringLiteral("--login-delay")
+                  << QString::number(options.loginDelayMs / 1000.0);
+    }
     if (!options.mlsd) {
         arguments << QStringLiteral("--no-mlsd");
     }
@@ -514,6 +520,12 @@ QList<QByteArray> FtpServer::names(const QByteArray& relativeFolder) const
     ::closedir(dir);
     std::sort(result.begin(), result.end());
     return result;
+}
+
+int FtpServer::logins() const
+{
+    QFile file(m_dir.path() + QStringLiteral("/logins.txt"));
+    return file.open(QIODevice::ReadOnly) ? static_cast<int>(file.readAll().count('\n')) : 0;
 }
 
 QString FtpServer::log() const

@@ -37,6 +37,7 @@ struct FtpServerOptions
     qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many
     QString longReply;              // "banner" or "pwd": a reply line of 100 KB
     bool anonymous = false;         // "anonymous" may log in with any password and write
+    int loginDelayMs = 0;           // each login takes this long
 };
 
 // A real FTP server on a free port of 127.0.0.1 for the lifetime of the
@@ -82,6 +83,9 @@ public:
     [[nodiscard]] QByteArray readFile(const QByteArray& relativePath) const;
     // Names in a local folder below localFolder(), as raw bytes, sorted.
     [[nodiscard]] QList<QByteArray> names(const QByteArray& relativeFolder = {}) const;
+
+    // The logins the server accepted so far (pyftpdlib only).
+    [[nodiscard]] int logins() const;
 
     // What the server wrote to its log and standard error.
     [[nodiscard]] QString log() const;

@@ -6,7 +6,7 @@ Serves --root to one user on 127.0.0.1, binds a free port and prints
 way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST or
 MLSD, a first upload stored short after all, uploads aborted with 426,
 a dropped connection after USER or in the middle of a transfer, a stalled
-transfer, and a reply line of 100 KB. --anonymous lets "anonymous" log in
+transfer, a reply line of 100 KB, a slow login. Every login is counted. --anonymous lets "anonymous" log in
 with any password and write, as a public upload server does.
 """
 
@@ -14,6 +14,7 @@ import argparse
 import logging
 import os
 import sys
+import time
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -36,6 +37,9 @@ def main():
                         help="keep only half of the first stored file, still answering 226")
     parser.add_argument("--abort-stores", type=int, default=0,
                         help="answer this many first STORs with 426, storing nothing")
+    parser.add_argument("--login-log", help="append a line to this file at every login")
+    parser.add_argument("--login-delay", type=float, default=0.0,
+                        help="seconds a login takes, as on a slow or distant server")
     parser.add_argument("--drop-after-user", action="store_true")
     parser.add_argument("--drop-transfer-after", type=int, default=-1,
                         help="close the connections once, after this many data bytes")
@@ -102,6 +106,13 @@ def main():
                 self.respond("426 Connection closed; transfer aborted.")
                 return
             return super().ftp_STOR(file, mode)
+
+        def on_login(self, username):
+            if args.login_delay > 0:
+                time.sleep(args.login_delay)  # holds the whole server, as wanted
+            if args.login_log:
+                with open(args.login_log, "a") as logins:
+                    logins.write(username + "\n")
 
         def ftp_USER(self, line):
             if args.drop_after_user:
