@@ -217,7 +217,7 @@ std::optional<int> Application::startUp()
     }
     startDelay();
     // A full backup empties the index again at once, so its scan is skipped.
-    if (!TerminationWatch::requested() && !(m_options.once && m_options.full)) {
+    if (!TerminationWatch::requested() && !m_quitRequested && !(m_options.once && m_options.full)) {
         (void)startIndexScan();
     }
     return std::nullopt;
