@@ -21,6 +21,9 @@ PeriodicSection::PeriodicSection(JobSettings& settings, RunState& run, const Clo
 
 void PeriodicSection::RunPeriodicSection()
 {
+    // A finished job hands its results back every turn, also while inactive
+    // (a pass that switched the program inactive is not left unreaped).
+    (void)m_slot.reap();
     remoteControl();
     repeatedFullBackup();
     indexRebuild();

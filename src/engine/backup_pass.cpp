@@ -139,6 +139,7 @@ void Pass::waitForTargets()
         if (remaining < 1 || !anyTargetConfigured()) {
             m_s.run.Status = 0;
             m_s.recorder.RecordStatus(0);
+            m_result.switchedInactive = true;
             status(Text("TXT00073"));
             m_s.ui.showMessage(Text("Program_Name"),
                                Text("TXT00075") + QStringLiteral("\r\n") + Text("TXT00068") +

@@ -20,6 +20,8 @@ struct BackupPassResult
     // Files of the pass that not every ready target of their source got.
     int failedFiles = 0;
     bool stopped = false; // the walk ended early: program end or a status change
+    // No target could be reached, so the pass switched Fernhold inactive.
+    bool switchedInactive = false;
 };
 
 // One backup pass, the job of the worker slot: indexes late sources, waits

@@ -22,9 +22,11 @@ QString environmentFolder(const char* name, const QString& fallback)
     return WithSlash(fallback);
 }
 
+} // namespace
+
 // Reads one folder of the xdg-user-dirs file, such as XDG_DOCUMENTS_DIR="$HOME/Documents".
-QString userDir(const QString& configHome, const QString& home, const QString& name,
-                const QString& fallback)
+QString XdgUserDir(const QString& configHome, const QString& home, const QString& name,
+                   const QString& fallback)
 {
     QFile file(configHome + QStringLiteral("user-dirs.dirs"));
     if (file.open(QIODevice::ReadOnly) && file.size() < 65536) {
@@ -46,8 +48,6 @@ QString userDir(const QString& configHome, const QString& home, const QString& n
     }
     return WithSlash(home + fallback);
 }
-
-} // namespace
 
 QString WithSlash(const QString& path)
 {
@@ -76,10 +76,10 @@ Folders ResolveFolders(const QString& appDataSubdir, const QString& tempSubdir)
     f.userTemp = environmentFolder("TMPDIR", QStringLiteral("/tmp"));
     const QFileInfo self(QStringLiteral("/proc/self/exe"));
     f.program = WithSlash(QFileInfo(self.symLinkTarget()).absolutePath());
-    f.documents = userDir(f.configHome, f.home, QStringLiteral("XDG_DOCUMENTS_DIR"),
-                          QStringLiteral("Documents"));
-    f.publicDocuments = userDir(f.configHome, f.home, QStringLiteral("XDG_PUBLICSHARE_DIR"),
-                                QStringLiteral("Public"));
+    f.documents = XdgUserDir(f.configHome, f.home, QStringLiteral("XDG_DOCUMENTS_DIR"),
+                             QStringLiteral("Documents"));
+    f.publicDocuments = XdgUserDir(f.configHome, f.home, QStringLiteral("XDG_PUBLICSHARE_DIR"),
+                                   QStringLiteral("Public"));
     f.internetCache = f.cacheHome;
     f.localAppData = f.dataHome;
     f.drives = QStringLiteral("/");

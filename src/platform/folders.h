@@ -32,6 +32,11 @@ struct Folders
 // so a test can point all of them at a temporary home. Creates nothing.
 Folders ResolveFolders(const QString& appDataSubdir, const QString& tempSubdir);
 
+// One folder of the xdg-user-dirs file in `configHome` (`name` such as
+// "XDG_DOCUMENTS_DIR"), else `home` + `fallback`; ends in "/".
+QString XdgUserDir(const QString& configHome, const QString& home, const QString& name,
+                   const QString& fallback);
+
 // `path` with a "/" at its end unless it is empty or has one.
 QString WithSlash(const QString& path);
 

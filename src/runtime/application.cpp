@@ -12,6 +12,7 @@
 #include "platform/crash_handler.h"
 #include "platform/folders.h"
 #include "runtime/exit_codes.h"
+#include "runtime/pass_notices.h"
 #include "runtime/termination.h"
 #include "targets/version_cleanup.h"
 
@@ -88,7 +89,7 @@ int Application::run()
     m_started = true;
     if (m_options.once) {
         runOnce();
-    } else if (!TerminationWatch::requested()) {
+    } else if (!TerminationWatch::requested() && !m_quitRequested) {
         mainLoop();
     }
     programEnd();
@@ -216,7 +217,7 @@ std::optional<int> Application::startUp()
     }
     startDelay();
     // A full backup empties the index again at once, so its scan is skipped.
-    if (!TerminationWatch::requested() && !(m_options.once && m_options.full)) {
+    if (!TerminationWatch::requested() && !m_quitRequested && !(m_options.once && m_options.full)) {
         (void)startIndexScan();
     }
     return std::nullopt;
@@ -289,11 +290,14 @@ void Application::startDelay()
         return;
     }
     const QDateTime until = m_clock.now().addSecs(seconds);
+    if (m_shell) {
+        m_shell->waitingToStart(true);
+    }
     m_statusLine.ShowStatusLine(Text("TXT00161") + u' ' +
                                 until.toString(QStringLiteral("hh:mm:ss")) +
                                 QStringLiteral("\r\n(") + Text("TXT00162") + u' ' +
                                 QString::number(seconds) + u' ' + Text("TXT00163") + u')');
-    while (m_clock.now() <= until && !TerminationWatch::requested()) {
+    while (m_clock.now() <= until && !TerminationWatch::requested() && !m_quitRequested) {
         waitWithEvents(200);
         if (m_shell && m_shell->iconClicked() &&
             m_ui.askYesNo(Text("Program_Name"),
@@ -302,6 +306,9 @@ void Application::startDelay()
                           MessageIcon::Question, true)) {
             break;
         }
+    }
+    if (m_shell) {
+        m_shell->waitingToStart(false);
     }
 }
 
@@ -448,6 +455,9 @@ int Application::startBackupPass()
             m_lastPassReadyTargets = result->readyTargets;
             m_lastPassFailedFiles = result->failedFiles;
             m_lastPassStopped = result->stopped;
+            if (m_shell) {
+                TellPassOutcome(*m_shell, *result, m_clock.now());
+            }
             ApplyIndexedSources(m_settings, result->indexed);
             if (result->fullBackupStarted) {
                 m_settings.InitialFullBackupLastStarted = *result->fullBackupStarted;
@@ -513,6 +523,9 @@ QString Application::logFilePath() const
 
 void Application::quit()
 {
+    // Asked before the main loop runs (during the start delay), the loop
+    // must not start at all: a quit of an event loop not yet running is lost.
+    m_quitRequested = true;
     m_eventLoop.quit();
 }
 

@@ -116,6 +116,7 @@ private:
     std::unique_ptr<PeriodicSection> m_periodic;
     std::unique_ptr<TerminationWatch> m_termination;
     bool m_started = false;
+    bool m_quitRequested = false;
     ProgramShell* m_shell = nullptr; // not owned; null when headless
 };
 

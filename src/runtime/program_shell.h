@@ -37,6 +37,10 @@ public:
 
     // After the settings are loaded: icon, menus, splash and monitor.
     virtual void open(ProgramControl& control) = 0;
+    // The start delay begins (true) or ends (false). While it runs a click
+    // on the icon only asks whether to end the wait: the menu's entries
+    // would act on a program that has not started yet.
+    virtual void waitingToStart(bool waiting) = 0;
     // During the start delay: true once when the icon was clicked since the
     // last call (the program then asks whether to end the wait).
     [[nodiscard]] virtual bool iconClicked() = 0;
@@ -46,6 +50,12 @@ public:
     virtual void turn() = 0;
     // Program end, before the settings are saved: windows store their state.
     virtual void closing() = 0;
+    // A tray balloon, besides any message: what the user should learn even
+    // when no window of Fernhold is looked at.
+    virtual void notify(const QString& title, const QString& text) = 0;
+    // When the last pass that reached a target ended, for the icon's tooltip
+    // below the status; "" while there was none.
+    virtual void showLastPass(const QString& text) = 0;
     // While the program end waits for the worker: `percent` of the rule;
     // -1 closes the waiting window.
     virtual void waitingForWorker(int percent) = 0;

@@ -26,6 +26,7 @@ namespace fernhold {
 namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
+constexpr int kBalloonMilliseconds = 15000;
 
 // Sizes follow the screen's resolution, never below the 96-dpi layout.
 double screenScale()
@@ -37,7 +38,7 @@ double screenScale()
 
 } // namespace
 
-DesktopShell::DesktopShell(QtUserInterface& ui) : m_ui(ui)
+DesktopShell::DesktopShell(QtUserInterface& ui) : m_ui(ui), m_tooltip(Text("Program_Name"))
 {
     m_tray.setIcon(StatusIcon(-1));
     m_tray.setToolTip(Text("Program_Name"));
@@ -72,6 +73,12 @@ void DesktopShell::open(ProgramControl& control)
     if (s.MonitorActive == 1) {
         openMonitor();
     }
+}
+
+void DesktopShell::waitingToStart(bool waiting)
+{
+    m_waitingToStart = waiting;
+    m_clicked = false;
 }
 
 bool DesktopShell::iconClicked()
@@ -125,6 +132,23 @@ void DesktopShell::waitingForWorker(int percent)
     m_end->setPercent(percent);
 }
 
+void DesktopShell::notify(const QString& title, const QString& text)
+{
+    m_lastNotice = title + u'\n' + text;
+    m_tray.showMessage(title, text, QSystemTrayIcon::Warning, kBalloonMilliseconds);
+}
+
+void DesktopShell::showLastPass(const QString& text)
+{
+    m_lastPass = text;
+    m_tray.setToolTip(fullTooltip());
+}
+
+QString DesktopShell::fullTooltip() const
+{
+    return m_lastPass.isEmpty() ? m_tooltip : m_tooltip + u'\n' + m_lastPass;
+}
+
 void DesktopShell::iconActivated(QSystemTrayIcon::ActivationReason reason)
 {
     switch (reason) {
@@ -132,7 +156,9 @@ void DesktopShell::iconActivated(QSystemTrayIcon::ActivationReason reason)
     case QSystemTrayIcon::Context:
     case QSystemTrayIcon::DoubleClick:
         m_clicked = true;
-        m_iconMenu->popup(QCursor::pos());
+        if (!m_waitingToStart) {
+            m_iconMenu->popup(QCursor::pos());
+        }
         break;
     default:
         break;
@@ -242,7 +268,7 @@ void DesktopShell::showStatus(int status, const QString& tooltip)
     m_status = status;
     m_tooltip = tooltip;
     m_tray.setIcon(StatusIcon(status));
-    m_tray.setToolTip(tooltip);
+    m_tray.setToolTip(fullTooltip());
 }
 
 void DesktopShell::showLogFile()

@@ -28,11 +28,14 @@ public:
 
     // ProgramShell
     void open(ProgramControl& control) override;
+    void waitingToStart(bool waiting) override;
     [[nodiscard]] bool iconClicked() override;
     void copyToClipboard(const QString& text) override;
     void turn() override;
     void closing() override;
     void waitingForWorker(int percent) override;
+    void notify(const QString& title, const QString& text) override;
+    void showLastPass(const QString& text) override;
 
     // What a menu entry does.
     void act(MenuEntry entry);
@@ -45,6 +48,8 @@ public:
     [[nodiscard]] AboutWindow* about() const { return m_about.get(); }
     [[nodiscard]] EndWindow* endWindow() const { return m_end.get(); }
     [[nodiscard]] int shownStatus() const { return m_status; }
+    // The last balloon asked for (also where no tray host can show it).
+    [[nodiscard]] QString lastNotice() const { return m_lastNotice; }
 
     // The folder with the help file and the manual.
     [[nodiscard]] static QString documentationFolder(const QString& programPath);
@@ -55,6 +60,7 @@ private:
     void monitorClosed(QPoint position);
     void splashClosed(bool dontShowAgain);
     void showStatus(int status, const QString& tooltip);
+    [[nodiscard]] QString fullTooltip() const;
     void showLogFile();
     void openDocument(const QString& fileName, const QString& fragment = {});
     void checkForUpdates();
@@ -74,8 +80,11 @@ private:
     QString m_lastStatusLine;
     int m_status = -1;
     QString m_tooltip;
+    QString m_lastPass;
+    QString m_lastNotice;
     bool m_trayAvailable = false;
     bool m_clicked = false;
+    bool m_waitingToStart = false;
 };
 
 } // namespace fernhold

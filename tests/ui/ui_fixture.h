@@ -15,9 +15,12 @@ inline QApplication& WidgetApplication()
     static int argc = 1;
     static char name[] = "fernhold_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Never destroyed: at process exit Qt's own statics (the input device
+    // list) may already be gone, and destroying the application after them
+    // crashes.
+    static QApplication* const app = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    return app;
+    return *app;
 }
 
 // Answers the message boxes that open while it lives, the way a person
