@@ -78,8 +78,13 @@ package)
     # lintian is needed only here.
     packages+=(dpkg-dev lintian)
     install_missing
+    # Debian's hardening flags (fortified functions, read-only relocations
+    # bound at start).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERNHOLD_TESTS=OFF \
-        -DCMAKE_INSTALL_PREFIX=/usr
+        -DCMAKE_INSTALL_PREFIX=/usr \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
     cmake --build build/package -j "$jobs"
     (cd build/package && cpack -G DEB)
     deb="$(ls build/package/fernhold_*.deb)"
