@@ -21,7 +21,7 @@ packages=(
     python3 python3-pyftpdlib vsftpd openssl openssh-server
     libqt6svg6
     xvfb xauth trayer xdotool imagemagick tesseract-ocr
-    desktop-file-utils man-db groff
+    desktop-file-utils man-db groff dpkg-dev
 )
 
 install_missing() {
@@ -76,7 +76,7 @@ test)
     ;;
 package)
     # lintian is needed only here.
-    packages+=(dpkg-dev lintian)
+    packages+=(lintian)
     install_missing
     # Debian's hardening flags (fortified functions, read-only relocations
     # bound at start).
