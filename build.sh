@@ -4,6 +4,8 @@
 #   ./build.sh run     install what is missing, build a release build, start fernhold
 #   ./build.sh test    install what is missing, build a test build with sanitizers,
 #                      run the whole test suite; the exit status is the suite's
+#   ./build.sh package install what is missing, build a release build, make the
+#                      .deb in build/package/ and check it with lintian
 #
 # Further arguments after "run" go to fernhold.
 set -euo pipefail
@@ -19,6 +21,7 @@ packages=(
     python3 python3-pyftpdlib vsftpd openssl openssh-server
     libqt6svg6
     xvfb xauth trayer xdotool imagemagick tesseract-ocr
+    desktop-file-utils man-db groff dpkg-dev
 )
 
 install_missing() {
@@ -71,8 +74,26 @@ test)
     done
     exit "$status"
     ;;
+package)
+    # lintian is needed only here.
+    packages+=(lintian)
+    install_missing
+    # Debian's hardening flags (fortified functions, read-only relocations
+    # bound at start).
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERNHOLD_TESTS=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    cmake --build build/package -j "$jobs"
+    (cd build/package && cpack -G DEB)
+    deb="$(ls build/package/fernhold_*.deb)"
+    # Errors fail the build; warnings and notes are printed.
+    lintian --fail-on error "$deb"
+    echo "build.sh: $deb"
+    ;;
 *)
-    echo "usage: ./build.sh run [FERNHOLD ARGUMENTS] | ./build.sh test" >&2
+    echo "usage: ./build.sh run [FERNHOLD ARGUMENTS] | ./build.sh test | ./build.sh package" >&2
     exit 2
     ;;
 esac
