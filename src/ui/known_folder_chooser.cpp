@@ -1,7 +1,7 @@
-#include "ui/special_folder_chooser.h"
+#include "ui/known_folder_chooser.h"
 
 #include "core/text_table.h"
-#include "platform/special_folders.h"
+#include "platform/known_folders.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -17,11 +17,11 @@ constexpr double kChooserOpacity = 240 / 255.0;
 
 } // namespace
 
-SpecialFolderChooser::SpecialFolderChooser(const std::vector<SpecialFolder>& rows, bool transparent,
-                                           QWidget* parent)
+KnownFolderChooser::KnownFolderChooser(const std::vector<KnownFolder>& rows, bool transparent,
+                                       QWidget* parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("specialFolderChooser"));
+    setObjectName(QStringLiteral("knownFolderChooser"));
     setWindowTitle(Text("GAD00133"));
     setModal(true);
     if (transparent) {
@@ -30,7 +30,7 @@ SpecialFolderChooser::SpecialFolderChooser(const std::vector<SpecialFolder>& row
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     int row = 0;
-    for (const SpecialFolder& folder : rows) {
+    for (const KnownFolder& folder : rows) {
         auto* caption = new QLabel(Text(folder.captionKey) + u':', this);
         // Drawn as a link: the whole path is the thing to click.
         auto* link = new QPushButton(folder.path, this);
@@ -61,9 +61,9 @@ SpecialFolderChooser::SpecialFolderChooser(const std::vector<SpecialFolder>& row
     layout->addWidget(close, 0, Qt::AlignRight);
 }
 
-QString SpecialFolderChooser::choose(const Folders& folders, bool transparent, QWidget* parent)
+QString KnownFolderChooser::choose(const Folders& folders, bool transparent, QWidget* parent)
 {
-    SpecialFolderChooser chooser(SpecialFolders(folders), transparent, parent);
+    KnownFolderChooser chooser(KnownFolders(folders), transparent, parent);
     return chooser.exec() == QDialog::Accepted ? chooser.chosenFolder() : QString();
 }
 

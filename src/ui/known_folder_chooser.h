@@ -6,18 +6,18 @@
 namespace fernhold {
 
 struct Folders;
-struct SpecialFolder;
+struct KnownFolder;
 
 // The source page's chooser of well-known folders: one row per folder that
 // exists, its caption and its path as a button. A click takes that folder
 // and closes the chooser; the source page then puts it into its folder
 // field and includes the sub-folders.
-class SpecialFolderChooser : public QDialog
+class KnownFolderChooser : public QDialog
 {
     Q_OBJECT
 public:
-    SpecialFolderChooser(const std::vector<SpecialFolder>& rows, bool transparent,
-                         QWidget* parent = nullptr);
+    KnownFolderChooser(const std::vector<KnownFolder>& rows, bool transparent,
+                       QWidget* parent = nullptr);
 
     // The folder clicked, ending in "/"; "" while none was.
     [[nodiscard]] QString chosenFolder() const { return m_chosen; }

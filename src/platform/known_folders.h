@@ -7,8 +7,8 @@ namespace fernhold {
 
 struct Folders;
 
-// One row of the special-folder chooser.
-struct SpecialFolder
+// One row of the known-folder chooser.
+struct KnownFolder
 {
     QString captionKey; // text key of the row's caption
     QString path;       // the folder, ending in "/"
@@ -19,6 +19,6 @@ struct SpecialFolder
 // the home folder and the mail clients' folders. Only folders that exist
 // are given, each once, in this order; a user folder that xdg-user-dirs
 // points at the home folder itself (its way of switching one off) is left out.
-[[nodiscard]] std::vector<SpecialFolder> SpecialFolders(const Folders& folders);
+[[nodiscard]] std::vector<KnownFolder> KnownFolders(const Folders& folders);
 
 } // namespace fernhold

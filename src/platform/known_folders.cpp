@@ -1,4 +1,4 @@
-#include "platform/special_folders.h"
+#include "platform/known_folders.h"
 
 #include "platform/folders.h"
 
@@ -32,9 +32,9 @@ QString canonicalFolder(const QString& path)
 
 } // namespace
 
-std::vector<SpecialFolder> SpecialFolders(const Folders& folders)
+std::vector<KnownFolder> KnownFolders(const Folders& folders)
 {
-    std::vector<SpecialFolder> candidates;
+    std::vector<KnownFolder> candidates;
     candidates.push_back({QStringLiteral("GAD00134"), folders.documents});
     candidates.push_back({QStringLiteral("GAD00135"), folders.publicDocuments});
     for (const UserFolder& user : kMoreUserFolders) {
@@ -44,7 +44,7 @@ std::vector<SpecialFolder> SpecialFolders(const Folders& folders)
                         QString::fromLatin1(user.fallback))});
     }
     const QString home = canonicalFolder(folders.home);
-    std::vector<SpecialFolder> found;
+    std::vector<KnownFolder> found;
     QStringList seen; // canonical paths, so a folder linked twice is one row
     const auto add = [&found, &seen](const QString& key, const QString& path) {
         const QString folder = canonicalFolder(path);
@@ -53,7 +53,7 @@ std::vector<SpecialFolder> SpecialFolders(const Folders& folders)
             found.push_back({key, WithSlash(path)});
         }
     };
-    for (const SpecialFolder& candidate : candidates) {
+    for (const KnownFolder& candidate : candidates) {
         if (canonicalFolder(candidate.path) != home) {
             add(candidate.captionKey, candidate.path);
         }

@@ -1,5 +1,5 @@
 #include "platform/folders.h"
-#include "platform/special_folders.h"
+#include "platform/known_folders.h"
 #include "temp_home.h"
 
 #include <QDir>
@@ -16,10 +16,10 @@ Folders resolve()
     return ResolveFolders(QStringLiteral("fernhold"), QStringLiteral("fernhold"));
 }
 
-QStringList keys(const std::vector<SpecialFolder>& rows)
+QStringList keys(const std::vector<KnownFolder>& rows)
 {
     QStringList list;
-    for (const SpecialFolder& row : rows) {
+    for (const KnownFolder& row : rows) {
         list << row.captionKey;
     }
     return list;
@@ -27,14 +27,14 @@ QStringList keys(const std::vector<SpecialFolder>& rows)
 
 } // namespace
 
-TEST(SpecialFolders, OnlyFoldersThatExistInTheirOrder)
+TEST(KnownFolders, OnlyFoldersThatExistInTheirOrder)
 {
     TempHome home;
     ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("Pictures")));
     ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("Documents")));
     ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral(".thunderbird")));
     ASSERT_TRUE(QDir().mkpath(home.dataHome() + QStringLiteral("evolution/mail")));
-    const auto rows = SpecialFolders(resolve());
+    const auto rows = KnownFolders(resolve());
     EXPECT_EQ(keys(rows), (QStringList{QStringLiteral("GAD00134"), QStringLiteral("TXT00552"),
                                        QStringLiteral("TXT00550"), QStringLiteral("GAD00137"),
                                        QStringLiteral("GAD00136")}));
@@ -46,7 +46,7 @@ TEST(SpecialFolders, OnlyFoldersThatExistInTheirOrder)
     EXPECT_EQ(rows[4].path, home.dataHome() + QStringLiteral("evolution/mail/"));
 }
 
-TEST(SpecialFolders, UserDirsFileNamesTheFolders)
+TEST(KnownFolders, UserDirsFileNamesTheFolders)
 {
     TempHome home;
     ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("Bilder")));
@@ -59,7 +59,7 @@ TEST(SpecialFolders, UserDirsFileNamesTheFolders)
                        "\"\n"
                        // Switched off the xdg-user-dirs way: pointed at the home folder.
                        "XDG_DESKTOP_DIR=\"$HOME/\"\n");
-    const auto rows = SpecialFolders(resolve());
+    const auto rows = KnownFolders(resolve());
     EXPECT_EQ(keys(rows), (QStringList{QStringLiteral("GAD00135"), QStringLiteral("TXT00552"),
                                        QStringLiteral("TXT00550")}));
     ASSERT_EQ(rows.size(), 3u);
@@ -67,7 +67,7 @@ TEST(SpecialFolders, UserDirsFileNamesTheFolders)
     EXPECT_EQ(rows[1].path, home.path() + QStringLiteral("Bilder/"));
 }
 
-TEST(SpecialFolders, OneFolderUnderTwoNamesIsOneRow)
+TEST(KnownFolders, OneFolderUnderTwoNamesIsOneRow)
 {
     TempHome home;
     ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("Documents")));
@@ -75,6 +75,6 @@ TEST(SpecialFolders, OneFolderUnderTwoNamesIsOneRow)
                             home.path() + QStringLiteral("Downloads")));
     home.writeFile(QStringLiteral(".config/user-dirs.dirs"),
                    "XDG_PUBLICSHARE_DIR=\"$HOME/Documents\"\n");
-    const auto rows = SpecialFolders(resolve());
+    const auto rows = KnownFolders(resolve());
     EXPECT_EQ(keys(rows), (QStringList{QStringLiteral("GAD00134"), QStringLiteral("TXT00550")}));
 }

@@ -1,8 +1,8 @@
 #include "core/text_table.h"
 #include "platform/folders.h"
-#include "platform/special_folders.h"
+#include "platform/known_folders.h"
 #include "temp_home.h"
-#include "ui/special_folder_chooser.h"
+#include "ui/known_folder_chooser.h"
 #include "ui_fixture.h"
 
 #include <QDir>
@@ -15,10 +15,10 @@ namespace fernhold::test {
 
 namespace {
 
-class SpecialFolderChooserTest : public ::testing::Test
+class KnownFolderChooserTest : public ::testing::Test
 {
 protected:
-    SpecialFolderChooserTest()
+    KnownFolderChooserTest()
     {
         (void)WidgetApplication();
         QDir().mkpath(m_home.path() + QStringLiteral("Documents"));
@@ -35,9 +35,9 @@ protected:
 
 } // namespace
 
-TEST_F(SpecialFolderChooserTest, ShowsARowPerFolderAndAClickTakesIt)
+TEST_F(KnownFolderChooserTest, ShowsARowPerFolderAndAClickTakesIt)
 {
-    SpecialFolderChooser chooser(SpecialFolders(folders()), true);
+    KnownFolderChooser chooser(KnownFolders(folders()), true);
     chooser.show();
     EXPECT_EQ(chooser.windowTitle(), Text("GAD00133"));
     EXPECT_NEAR(chooser.windowOpacity(), 240 / 255.0, 0.01);
@@ -62,11 +62,11 @@ TEST_F(SpecialFolderChooserTest, ShowsARowPerFolderAndAClickTakesIt)
     EXPECT_EQ(chooser.chosenFolder(), m_home.path() + QStringLiteral(".thunderbird/"));
 }
 
-TEST_F(SpecialFolderChooserTest, ChooseWaitsForTheClickOrGivesNothingWhenClosed)
+TEST_F(KnownFolderChooserTest, ChooseWaitsForTheClickOrGivesNothingWhenClosed)
 {
     const auto clickLater = [](const QString& name) {
         QTimer::singleShot(50, [name] {
-            auto* chooser = qobject_cast<SpecialFolderChooser*>(QApplication::activeModalWidget());
+            auto* chooser = qobject_cast<KnownFolderChooser*>(QApplication::activeModalWidget());
             ASSERT_NE(chooser, nullptr);
             auto* button = chooser->findChild<QPushButton*>(name);
             ASSERT_NE(button, nullptr);
@@ -74,9 +74,9 @@ TEST_F(SpecialFolderChooserTest, ChooseWaitsForTheClickOrGivesNothingWhenClosed)
         });
     };
     clickLater(QStringLiteral("TXT00550"));
-    EXPECT_EQ(SpecialFolderChooser::choose(folders(), false), m_home.path());
+    EXPECT_EQ(KnownFolderChooser::choose(folders(), false), m_home.path());
     clickLater(QStringLiteral("close"));
-    EXPECT_EQ(SpecialFolderChooser::choose(folders(), false), QString());
+    EXPECT_EQ(KnownFolderChooser::choose(folders(), false), QString());
 }
 
 } // namespace fernhold::test
