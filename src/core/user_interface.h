@@ -39,6 +39,12 @@ public:
     [[nodiscard]] virtual bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
                                         bool defaultYes) = 0;
 
+    // An OK/Cancel confirmation, kept above every other window; gives true
+    // for OK. Cancel is the default button, which a build without a person
+    // takes.
+    [[nodiscard]] virtual bool askOkCancel(const QString& title, const QString& text,
+                                           MessageIcon icon) = 0;
+
     // The monitor window's status line, already composed (time, next pass, text).
     virtual void showStatusLine(const QString& line) = 0;
 

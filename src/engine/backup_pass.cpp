@@ -109,7 +109,7 @@ void Pass::waitForTargets()
             } else if (target.TargetType == QStringLiteral("FTP")) {
                 label = QStringLiteral("  [%1] ").arg(t) + target.FTPServerName + u':' +
                         target.FTPServerPort + QStringLiteral(" > ") + target.FTPSubDir;
-                reachable = m_s.remote.FtpCheckTarget(m_settings, t) == 1;
+                reachable = m_s.remote.FtpCheckTarget(m_settings, t, [this] { return mustStop(); }) == 1;
                 if (!reachable && !m_s.remote.lastCheckProblem().isEmpty()) {
                     label += QStringLiteral(" (") + m_s.remote.lastCheckProblem() + u')';
                     refused = true;
@@ -296,7 +296,7 @@ void Pass::cleanUpWhenDue()
         if (target.TargetType == QStringLiteral("WIN")) {
             usable = folderTargetReachable(t);
         } else if (target.TargetType == QStringLiteral("FTP")) {
-            usable = m_s.remote.FtpCheckTarget(m_settings, t) == 1;
+            usable = m_s.remote.FtpCheckTarget(m_settings, t, [this] { return mustStop(); }) == 1;
         }
         if (usable && m_s.run.Status.load() == 1 && m_s.run.Ending.load() == 0) {
             const QString path =

@@ -16,7 +16,9 @@ public:
     virtual ~RemoteTargets() = default;
 
     // 1 when the FTP target `target` can be reached and its folder entered.
-    [[nodiscard]] virtual int FtpCheckTarget(const JobSettings& settings, int target) = 0;
+    // `mustStop` is polled while the server keeps the check waiting.
+    [[nodiscard]] virtual int FtpCheckTarget(const JobSettings& settings, int target,
+                                             const std::function<bool()>& mustStop) = 0;
 
     // Why the last FtpCheckTarget failed where the user can act on it (a
     // server identity not trusted, TLS refused); "" otherwise.

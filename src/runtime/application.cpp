@@ -17,6 +17,7 @@
 #include "targets/version_cleanup.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
@@ -82,7 +83,7 @@ Application::~Application() = default;
 
 int Application::run()
 {
-    m_termination = std::make_unique<TerminationWatch>([this] { m_eventLoop.quit(); });
+    m_termination = std::make_unique<TerminationWatch>([this] { m_eventLoop.exit(0); });
     if (const auto exitCode = startUp()) {
         return *exitCode;
     }
@@ -367,11 +368,16 @@ void Application::programEnd()
     m_run.CleanupAbort = 1;
     const int waitSeconds = m_settings.WaitAtProgramEnd;
     for (int i = 1; i <= waitSeconds && m_slot.isBusy(); ++i) {
-        if (m_shell) {
-            m_shell->waitingForWorker(i * (100 / waitSeconds));
-            QCoreApplication::processEvents();
+        if (!m_shell) {
+            (void)m_slot.waitForEnd(1000);
+            continue;
         }
-        (void)m_slot.waitForEnd(1000);
+        m_shell->waitingForWorker(i * (100 / waitSeconds));
+        // The end window is drawn and stays responsive while the worker finishes.
+        QDeadlineTimer second(1000);
+        do {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        } while (!m_slot.waitForEnd(50) && !second.hasExpired());
     }
     if (m_shell) {
         m_shell->waitingForWorker(-1);
@@ -526,7 +532,9 @@ void Application::quit()
     // Asked before the main loop runs (during the start delay), the loop
     // must not start at all: a quit of an event loop not yet running is lost.
     m_quitRequested = true;
-    m_eventLoop.quit();
+    // Not quit(): on a desktop it closes every window first, and the monitor
+    // closed that way would not open again at the next start.
+    m_eventLoop.exit(0);
 }
 
 } // namespace fernhold

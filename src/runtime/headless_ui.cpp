@@ -39,6 +39,12 @@ bool HeadlessUserInterface::askYesNo(const QString& title, const QString& text,
     return answer;
 }
 
+bool HeadlessUserInterface::askOkCancel(const QString& title, const QString& text,
+                                        MessageIcon icon)
+{
+    return askYesNo(title, text, icon, false);
+}
+
 void HeadlessUserInterface::showStatusLine(const QString& line)
 {
     QMutexLocker lock(&m_mutex);

@@ -16,6 +16,8 @@ public:
                      bool topmost = false) override;
     [[nodiscard]] bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
                                 bool defaultYes) override;
+    [[nodiscard]] bool askOkCancel(const QString& title, const QString& text,
+                                   MessageIcon icon) override;
     void showStatusLine(const QString& line) override;
     // Nothing to draw without a display: no icon, no settings window, no
     // pointer. The command-line restore answers the picker itself.

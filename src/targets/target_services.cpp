@@ -47,14 +47,17 @@ void TargetServices::close(int target)
     m_open[target].root.clear();
 }
 
-int TargetServices::FtpCheckTarget(const JobSettings& settings, int target)
+int TargetServices::FtpCheckTarget(const JobSettings& settings, int target,
+                                   const std::function<bool()>& mustStop)
 {
     m_lastCheckProblem.clear();
     if (!validNumber(target)) {
         return 0;
     }
+    m_mustStop = mustStop;
+    const bool reachable = open(settings, target, &m_lastCheckProblem);
     m_mustStop = {};
-    return open(settings, target, &m_lastCheckProblem) ? 1 : 0;
+    return reachable ? 1 : 0;
 }
 
 QString TargetServices::lastCheckProblem() const

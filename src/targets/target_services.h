@@ -25,7 +25,8 @@ public:
     TargetServices(const TargetServices&) = delete;
     TargetServices& operator=(const TargetServices&) = delete;
 
-    [[nodiscard]] int FtpCheckTarget(const JobSettings& settings, int target) override;
+    [[nodiscard]] int FtpCheckTarget(const JobSettings& settings, int target,
+                                     const std::function<bool()>& mustStop) override;
     [[nodiscard]] QString lastCheckProblem() const override;
     [[nodiscard]] int uploadVersion(const JobSettings& settings, int target,
                                     const QString& mirrorText, const QString& localFile,

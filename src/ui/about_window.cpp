@@ -13,7 +13,7 @@ namespace fernhold {
 AboutWindow::AboutWindow() : QDialog(nullptr, Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("about"));
-    setWindowTitle(Text("GAD00032") + QStringLiteral(" - ") + Text("Program_Name"));
+    setWindowTitle(Text("GAD00032") + u' ' + Text("Program_Title"));
     setWindowIcon(ApplicationIcon());
     auto* layout = new QVBoxLayout(this);
 
@@ -44,6 +44,7 @@ AboutWindow::AboutWindow() : QDialog(nullptr, Qt::WindowStaysOnTopHint)
     QLabel* link = line(QStringLiteral("<a href=\"%1\">%1</a>").arg(Text("Online_Adresse")));
     link->setObjectName(QStringLiteral("link"));
     link->setOpenExternalLinks(true);
+    line(Text("GAD00035"));
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(Text("GAD00034"), QDialogButtonBox::AcceptRole);

@@ -2,6 +2,7 @@
 
 #include "core/job_settings.h"
 #include "core/text_table.h"
+#include "runtime/start_updater.h"
 #include "ui/about_window.h"
 #include "ui/end_window.h"
 #include "ui/monitor_window.h"
@@ -16,10 +17,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QUrl>
-#include <unistd.h>
 
 namespace fernhold {
 
@@ -313,24 +312,10 @@ void DesktopShell::openDocument(const QString& fileName, const QString& fragment
 
 void DesktopShell::checkForUpdates()
 {
-    const QString updater =
-        QFileInfo(m_control->programPath()).absolutePath() + QStringLiteral("/Update");
-    const QFileInfo info(updater);
-    if (!info.isFile() || !info.isExecutable()) {
-        m_ui.showMessage(Text("Program_Name"), Text("TXT00534"), MessageIcon::Information);
-        return;
+    if (StartUpdater(m_ui, QFileInfo(m_control->programPath()).absolutePath()) == 1) {
+        // The updater replaces the running program.
+        m_control->quit();
     }
-    if (::geteuid() != 0) {
-        m_ui.showMessage(Text("Program_Name"), Text("TXT00533"), MessageIcon::Warning);
-        return;
-    }
-    if (!QProcess::startDetached(updater, {})) {
-        m_ui.showMessage(Text("TXT00001"), Text("TXT00538") + kBreak + updater,
-                         MessageIcon::Warning);
-        return;
-    }
-    // The updater replaces the running program.
-    m_control->quit();
 }
 
 void DesktopShell::verifyProgram()

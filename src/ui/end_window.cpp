@@ -13,7 +13,7 @@ EndWindow::EndWindow()
     : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint), m_rule(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("ending"));
-    setWindowTitle(Text("GAD00029") + QStringLiteral(" - ") + Text("Program_Name"));
+    setWindowTitle(Text("Program_Name") + QStringLiteral(" - ") + Text("GAD00029"));
     setWindowIcon(ApplicationIcon());
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(Text("GAD00030"), this);
@@ -22,7 +22,7 @@ EndWindow::EndWindow()
     m_rule->setRange(0, 100);
     m_rule->setValue(0);
     layout->addWidget(m_rule);
-    setMinimumWidth(360);
+    setMinimumWidth(440);
 }
 
 void EndWindow::setPercent(int percent)

@@ -65,6 +65,18 @@ bool QtUserInterface::askYesNo(const QString& title, const QString& text, Messag
     return answer;
 }
 
+bool QtUserInterface::askOkCancel(const QString& title, const QString& text, MessageIcon icon)
+{
+    if (onGuiThread()) {
+        return question(title, text, icon, false, true);
+    }
+    bool answer = false;
+    QMetaObject::invokeMethod(
+        this, [&] { answer = question(title, text, icon, false, true); },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
 void QtUserInterface::showStatusLine(const QString& line)
 {
     emit statusLineShown(line);
@@ -143,12 +155,14 @@ void QtUserInterface::messageBox(const QString& title, const QString& text, Mess
 }
 
 bool QtUserInterface::question(const QString& title, const QString& text, MessageIcon icon,
-                               bool defaultYes)
+                               bool defaultYes, bool okCancel)
 {
-    QMessageBox box(boxIcon(icon), title, boxText(text), QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    const QMessageBox::StandardButton yes = okCancel ? QMessageBox::Ok : QMessageBox::Yes;
+    const QMessageBox::StandardButton no = okCancel ? QMessageBox::Cancel : QMessageBox::No;
+    QMessageBox box(boxIcon(icon), title, boxText(text), yes | no);
+    box.setDefaultButton(defaultYes ? yes : no);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    return box.exec() == QMessageBox::Yes;
+    return box.exec() == yes;
 }
 
 void QtUserInterface::busy(bool on)

@@ -22,6 +22,8 @@ public:
                      bool topmost = false) override;
     [[nodiscard]] bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
                                 bool defaultYes) override;
+    [[nodiscard]] bool askOkCancel(const QString& title, const QString& text,
+                                   MessageIcon icon) override;
     void showStatusLine(const QString& line) override;
     void showProgramStatus(int status, const QString& tooltip) override;
     void showStatusText(const QString& text) override;
@@ -47,7 +49,7 @@ private:
     [[nodiscard]] bool onGuiThread() const;
     void messageBox(const QString& title, const QString& text, MessageIcon icon, bool topmost);
     [[nodiscard]] bool question(const QString& title, const QString& text, MessageIcon icon,
-                                bool defaultYes);
+                                bool defaultYes, bool okCancel = false);
     void busy(bool on);
 
     int m_busyDepth = 0; // GUI thread only

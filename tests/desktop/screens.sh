@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Starts the real fernhold on a virtual X display with a real tray host in a
-# temporary home, opens the icon menu and each small window through the
-# program's own paths, and takes a PNG of each into OUTDIR. Fails when a
-# window is missing or blank, or when its text shows a text key instead of
-# a text.
+# temporary home and goes through the desktop as a person would: the splash
+# and monitor at start-up, a second start, the icon's colour after
+# --signal inactive and active, the icon menu and the about box, the tray
+# host killed and started again, Quit while a pass copies a large file (the
+# end-of-program window), SIGTERM while the about box is open, and a start
+# without a tray host. Takes a PNG of each window into OUTDIR and fails when
+# a window is missing or blank, shows a text key instead of its text, or the
+# program does not end in order.
 #
 #   tests/desktop/screens.sh OUTDIR [FERNHOLD]
 set -euo pipefail
@@ -12,7 +16,7 @@ out="$(mkdir -p "$1" && cd "$1" && pwd)"
 program="${2:-$(dirname "$0")/../../build/test/src/app/fernhold}"
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 
-for tool in Xvfb trayer xdotool import convert; do
+for tool in Xvfb trayer xdotool import convert timeout; do
     command -v "$tool" >/dev/null || { echo "screens.sh: $tool is missing (./build.sh installs it)" >&2; exit 1; }
 done
 
@@ -21,7 +25,7 @@ pids=()
 cleanup() {
     local p
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    for p in "${pids[@]}"; do timeout 10 tail --pid="$p" -f /dev/null 2>/dev/null || true; done
     rm -rf "$home"
 }
 trap cleanup EXIT
@@ -29,9 +33,14 @@ trap cleanup EXIT
 export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
     XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" TMPDIR="$home/tmp"
 mkdir -p "$XDG_RUNTIME_DIR" "$TMPDIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY SESSION_MANAGER
+# XEmbed through the tray host, not a StatusNotifier host of the caller's session.
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
 # The sanitizer build finds leaks in the X and font libraries at exit.
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+
+failures=0
+fail() { echo "screens.sh: $*" >&2; failures=$((failures + 1)); }
+note() { echo "screens.sh: $*"; }
 
 # A display of its own: the first free number from 90 on.
 display=90
@@ -43,36 +52,52 @@ Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$home/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 
-trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-    --transparent false --tint 0x404040 >"$home/trayer.log" 2>&1 &
-pids+=($!)
-sleep 1
+tray=""
+start_tray() {
+    trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+        --transparent false --tint 0x404040 >>"$home/trayer.log" 2>&1 &
+    tray=$!
+    pids+=($tray)
+    sleep 1
+}
+stop_tray() {
+    kill "$tray" 2>/dev/null || true
+    timeout 10 tail --pid="$tray" -f /dev/null || true
+}
 
-# Sources and a target, so the monitor shows a real status line and a pass
-# runs long enough to be seen at program end.
+# Sources and a target, so the monitor shows a real status line.
 mkdir -p "$home/docs" "$home/backup"
 for i in $(seq 400); do head -c 20000 /dev/urandom >"$home/docs/file$i.bin"; done
 "$program" source add "$home/docs" >/dev/null
-"$program" config set TargetDir "$home/backup/" >/dev/null
-"$program" config set ProgrammStatus 1 >/dev/null
-"$program" config set MonitorActive 1 >/dev/null
-"$program" config set ShowSplashScreen 1 >/dev/null
+for setting in "TargetDir $home/backup/" "ProgrammStatus 1" "MonitorActive 1" \
+    "ShowSplashScreen 1" "LogfileActive 1" "CompressData 0" "BackupSize 99999" \
+    "WaitAtProgramEnd 5"; do
+    # shellcheck disable=SC2086
+    "$program" config set $setting >/dev/null
+done
+log="$XDG_CONFIG_HOME/fernhold/fernhold.log"
 
-failures=0
-fail() { echo "screens.sh: $*" >&2; failures=$((failures + 1)); }
-
-# Waits for a window whose name is exactly $1; prints its id.
+# Waits for a visible window whose name is exactly $1 (of process $3 where
+# given); prints its id.
 window() {
-    local id
-    for _ in $(seq 100); do
-        id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)"
+    local id by=()
+    [ -n "${3:-}" ] && by=(--pid "$3")
+    for _ in $(seq "${2:-100}"); do
+        id="$(xdotool search --onlyvisible "${by[@]}" --name "^$1\$" 2>/dev/null | head -1 || true)"
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
     done
     return 1
 }
 
-# Checks a PNG: not one flat colour, and no text key (TXT00123, MEN00001, ...).
+# The text a PNG shows, read by OCR.
+ocr() {
+    convert "$1" -resize 300% "$home/ocr.png"
+    tesseract "$home/ocr.png" - 2>/dev/null || true
+}
+
+# Checks a PNG: not one flat colour, no text key (TXT00123, MEN00001, ...),
+# and the expected words ($3, a grep pattern) where given.
 check() {
     local png="$1" what="$2" spread text
     spread="$(convert "$png" -colorspace Gray -format '%[fx:standard_deviation]' info:)"
@@ -80,66 +105,237 @@ check() {
         fail "$what is blank ($png)"
     fi
     if command -v tesseract >/dev/null; then
-        convert "$png" -resize 300% "$home/ocr.png"
-        text="$(tesseract "$home/ocr.png" - 2>/dev/null || true)"
-        if grep -Eq '(TXT|MEN|GAD)[0O][0-9O]{4}' <<<"$text"; then
-            fail "$what shows a text key: $(grep -Eo '(TXT|MEN|GAD)[0O][0-9O]{4}' <<<"$text" | head -1)"
+        text="$(ocr "$png")"
+        if grep -Eq '(TXT|MEN|GAD|HLP)[0O][0-9O]{4}' <<<"$text"; then
+            fail "$what shows a text key: $(grep -Eo '(TXT|MEN|GAD|HLP)[0O][0-9O]{4}' <<<"$text" | head -1)"
         fi
         if [ -n "${3:-}" ] && ! grep -qi "$3" <<<"$text"; then
-            fail "$what does not show \"$3\""
+            fail "$what does not show \"$3\"; it shows: $(tr '\n' ' ' <<<"$text")"
         fi
     fi
 }
 
-shot() { # window name, file, expected word
+shot() { # window name, file, expected words
     local id
     if ! id="$(window "$1")"; then
         fail "no window \"$1\""
-        return
+        return 1
     fi
     sleep 0.5
     import -window "$id" "$out/$2"
     check "$out/$2" "$1" "${3:-}"
 }
 
-"$program" >"$home/fernhold.out" 2>&1 &
-fernhold=$!
-pids+=($fernhold)
+# Waits up to $2 seconds for process $1 to end; its exit code in $ended.
+ended=""
+wait_end() {
+    local p="$1"
+    for _ in $(seq $(($2 * 10))); do
+        kill -0 "$p" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$p" 2>/dev/null; then
+        ended="running"
+        return 1
+    fi
+    ended=0
+    wait "$p" || ended=$?
+}
 
-shot "Fernhold" splash.png "notification"
-shot "Monitor - Fernhold" monitor.png "2026\|20[0-9][0-9]"
-
-# The icon menu, opened with a click on the icon in the tray host.
+# The tray icon's window: Fernhold's small window docked in the tray host.
 icon=""
-for _ in $(seq 50); do
-    icon="$(xdotool search --onlyvisible --class fernhold 2>/dev/null | while read -r id; do
-        geometry="$(xdotool getwindowgeometry "$id" | awk '/Geometry/ {print $2}')"
-        [ "${geometry%x*}" -le 64 ] 2>/dev/null && echo "$id"
-    done | head -1 || true)"
-    [ -n "$icon" ] && break
-    sleep 0.2
-done
-if [ -z "$icon" ]; then
-    fail "no tray icon"
-else
-    eval "$(xdotool getwindowgeometry --shell "$icon")"
+find_icon() {
+    icon=""
+    for _ in $(seq "${1:-50}"); do
+        icon="$(xdotool search --onlyvisible --class fernhold 2>/dev/null | while read -r id; do
+            geometry="$(xdotool getwindowgeometry "$id" 2>/dev/null | awk '/Geometry/ {print $2}')"
+            [ -n "$geometry" ] && [ "${geometry%x*}" -le 64 ] 2>/dev/null && echo "$id"
+        done | head -1 || true)"
+        [ -n "$icon" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# The icon's place as X, Y, WIDTH, HEIGHT. The tray host may have replaced
+# the icon's window since it was found: then it is looked up again.
+X="" Y="" WIDTH="" HEIGHT="" SCREEN="" WINDOW=""
+icon_place() {
+    local geometry
+    for _ in $(seq 20); do
+        if [ -n "$icon" ] && geometry="$(xdotool getwindowgeometry --shell "$icon" 2>/dev/null)"; then
+            eval "$geometry"
+            return 0
+        fi
+        find_icon 10 || true
+    done
+    return 1
+}
+
+# The share of the icon's pixels in the colour $1.
+icon_share() {
+    icon_place || { echo 0; return; }
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$home/icon.png"
+    convert "$home/icon.png" -alpha off -fuzz 12% -fill white -opaque "$1" \
+        -fill black +opaque white -format '%[fx:mean]' info:
+}
+
+# Waits until the icon is mostly drawn in colour $1 (active green, inactive
+# red); keeps its picture as $2.
+icon_turns() {
+    local share
+    for _ in $(seq 40); do
+        share="$(icon_share "$1")"
+        if awk "BEGIN { exit !($share > 0.15) }"; then
+            cp "$home/icon.png" "$out/$2"
+            return 0
+        fi
+        sleep 0.25
+    done
+    cp "$home/icon.png" "$out/$2"
+    fail "the icon did not turn $1 (share $share, $out/$2)"
+}
+green="#2e9d4f"
+red="#c8372d"
+
+# Opens the icon menu with a click on the icon.
+click_icon() {
+    icon_place || { fail "no icon to click"; return; }
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
     sleep 1
-    import -window root "$out/menu.png"
-    check "$out/menu.png" "icon menu" "Monitor"
-    # About is the entry above the last (Quit).
-    xdotool key Up Up Return
-    shot "About - Fernhold" about.png "Copyright"
-    xdotool key Return 2>/dev/null || true
+}
+
+start_tray
+
+# 1. Start-up: splash and monitor.
+"$program" >"$home/fernhold1.out" 2>&1 &
+fernhold=$!
+pids+=($fernhold)
+shot "Fernhold - continuous file backup" splash.png "Welcome" || true
+shot "Monitor - Fernhold" monitor.png "20[0-9][0-9]" || true
+
+# 2. A second desktop start says that Fernhold runs, and ends with 0.
+"$program" >"$home/second.out" 2>&1 &
+second=$!
+pids+=($second)
+if id="$(window "Fernhold" 100 "$second")"; then
+    sleep 0.5
+    import -window "$id" "$out/second-start.png"
+    check "$out/second-start.png" "second start" "already running"
+    # The box has the keyboard focus, as a new window has without a window manager.
+    xdotool key Return
+else
+    fail "a second start showed no message"
+fi
+if ! wait_end "$second" 20; then
+    fail "the second start kept running"
+elif [ "$ended" != 0 ]; then
+    fail "the second start ended with $ended"
 fi
 
-# Program end: SIGTERM takes the orderly path and saves the settings.
-sleep 1
-kill -TERM "$fernhold"
-wait "$fernhold" || fail "fernhold ended with $?"
-if [ -z "$(find "$home/config/fernhold" -name fernhold.ini -newer "$home/docs/file1.bin")" ]; then
-    fail "the settings were not saved at program end"
+# 3. The icon tells the status.
+if ! find_icon; then
+    fail "no tray icon"
+else
+    icon_turns "$green" icon-active.png
+    "$program" --signal inactive >/dev/null 2>&1
+    icon_turns "$red" icon-inactive.png
+    "$program" --signal active >/dev/null 2>&1
+    icon_turns "$green" icon-active-again.png
+
+    # 4. The icon menu and the about box, the entry above Quit.
+    click_icon
+    import -window root "$out/menu.png"
+    check "$out/menu.png" "icon menu" "Back up now"
+    xdotool key Up Up Return
+    shot "About Fernhold - continuous file backup" about.png "Copyright" || true
+    xdotool key Return
 fi
+
+# 5. The tray host ends and comes back: the icon comes back with it.
+stop_tray
+sleep 3
+kill -0 "$fernhold" 2>/dev/null || fail "fernhold ended with the tray host"
+start_tray
+if find_icon 50; then
+    icon_turns "$green" icon-after-tray-restart.png
+else
+    fail "the icon did not come back after the tray host restarted"
+fi
+
+# 6. Quit while a pass copies a large file: the end-of-program window shows
+# its progress rule, and the program ends in order after WaitAtProgramEnd.
+fallocate -l 6G "$home/docs/large.img" 2>/dev/null || head -c 3G /dev/zero >"$home/docs/large.img"
+"$program" --signal now >/dev/null 2>&1 &
+copying=""
+for _ in $(seq 300); do
+    copying="$(find "$home/backup" -type f -size +1M 2>/dev/null | head -1)"
+    [ -n "$copying" ] && break
+    sleep 0.1
+done
+[ -n "$copying" ] || fail "the pass did not start copying the large file"
+if [ -n "$icon" ]; then
+    click_icon
+    xdotool key Up Return
+    shot "Fernhold - Ending" end.png "waiting" || true
+fi
+if ! wait_end "$fernhold" 30; then
+    fail "fernhold did not end after Quit"
+elif [ "$ended" != 0 ]; then
+    fail "fernhold ended with $ended after Quit"
+fi
+grep -q "Fernhold ended" <(head -1 "$log") || fail "the log does not end with the end line after Quit"
+# The monitor was open at the end: it opens again at the next start, where it was.
+[ "$("$program" config get MonitorActive)" = 1 ] || fail "MonitorActive was not kept at Quit"
+[ "$("$program" config get MonitorPositionX)" != 0 ] || fail "the monitor's place was not stored at Quit"
+rm -f "$home/docs/large.img"
+find "$home/backup" -type f -size +1M -delete
+
+# 7. SIGTERM while the about box is open: the orderly end still runs.
+"$program" config set ShowSplashScreen 0 >/dev/null
+"$program" config set MonitorPositionX 0 >/dev/null
+"$program" config set MonitorPositionY 0 >/dev/null
+touch "$home/started"
+"$program" >"$home/fernhold2.out" 2>&1 &
+fernhold=$!
+pids+=($fernhold)
+sleep 2
+if find_icon; then
+    click_icon
+    xdotool key Up Up Return
+    window "About Fernhold - continuous file backup" >/dev/null || fail "no about box before SIGTERM"
+fi
+kill -TERM "$fernhold"
+if ! wait_end "$fernhold" 30; then
+    fail "fernhold did not end on SIGTERM with the about box open"
+elif [ "$ended" != 0 ]; then
+    fail "fernhold ended with $ended on SIGTERM"
+fi
+[ "$log" -nt "$home/started" ] || fail "the log was not written at program end"
+grep -q "Fernhold ended" <(head -1 "$log") || fail "the log does not end with the end line after SIGTERM"
+[ "$("$program" config get MonitorPositionX)" != 0 ] ||
+    fail "the settings were not saved at program end (the monitor's place is missing)"
+status="$("$program" --status)"
+[ "$status" = "0 undefined" ] || fail "the status after the end is \"$status\""
+
+# 8. No tray host at start: Fernhold runs on, and the icon comes once a host is there.
+stop_tray
+"$program" >"$home/fernhold3.out" 2>&1 &
+fernhold=$!
+pids+=($fernhold)
+sleep 4
+kill -0 "$fernhold" 2>/dev/null || fail "fernhold did not run on without a tray host"
+start_tray
+if find_icon 50; then
+    icon_turns "$green" icon-late-tray.png
+else
+    fail "the icon did not come when the tray host started late"
+fi
+kill -TERM "$fernhold"
+wait_end "$fernhold" 30 || fail "fernhold did not end on SIGTERM"
 
 ls "$out"/*.png
+if [ "$failures" -eq 0 ]; then
+    note "all desktop checks passed"
+fi
 [ "$failures" -eq 0 ]

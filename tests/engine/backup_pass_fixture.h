@@ -64,7 +64,8 @@ public:
 class FolderTargetsOnly : public RemoteTargets
 {
 public:
-    [[nodiscard]] int FtpCheckTarget(const JobSettings& /*settings*/, int /*target*/) override
+    [[nodiscard]] int FtpCheckTarget(const JobSettings& /*settings*/, int /*target*/,
+                                     const std::function<bool()>& /*mustStop*/) override
     {
         return 0;
     }

@@ -24,6 +24,11 @@ bool FakeUserInterface::askYesNo(const QString& title, const QString& text, Mess
     return answer;
 }
 
+bool FakeUserInterface::askOkCancel(const QString& title, const QString& text, MessageIcon icon)
+{
+    return askYesNo(title, text, icon, false);
+}
+
 void FakeUserInterface::showStatusLine(const QString& line)
 {
     QMutexLocker lock(&m_mutex);

@@ -27,6 +27,9 @@ public:
                      bool topmost = false) override;
     [[nodiscard]] bool askYesNo(const QString& title, const QString& text, MessageIcon icon,
                                 bool defaultYes) override;
+    // Recorded with the questions; scripted answers are true for OK.
+    [[nodiscard]] bool askOkCancel(const QString& title, const QString& text,
+                                   MessageIcon icon) override;
     void showStatusLine(const QString& line) override;
     void showProgramStatus(int status, const QString& tooltip) override;
     void showStatusText(const QString& text) override;
