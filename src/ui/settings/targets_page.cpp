@@ -38,6 +38,21 @@ namespace {
 const QString kBreak = QStringLiteral("\r\n");
 const std::array<QString, 3> kTypeValues{QString(), QStringLiteral("WIN"), QStringLiteral("FTP")};
 
+// Port numbers only: a digit that would pass 65535 is not taken.
+class PortValidator : public QIntValidator
+{
+public:
+    explicit PortValidator(QObject* parent) : QIntValidator(1, 65535, parent) {}
+    State validate(QString& input, int& pos) const override
+    {
+        const State state = QIntValidator::validate(input, pos);
+        if (state == Intermediate && input.toInt() > top()) {
+            return Invalid;
+        }
+        return state;
+    }
+};
+
 } // namespace
 
 TargetsPage::TargetsPage(SettingsContext& context, QWidget* parent) : SettingsPage(context, parent)
@@ -110,7 +125,7 @@ TargetsPage::TargetsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     auto* ftpBox = new QGroupBox(Text("GAD00094"), this);
     m_server = SettingEdit(QStringLiteral("FTPServerName"), this);
     m_port = SettingEdit(QStringLiteral("FTPServerPort"), this);
-    m_port->setValidator(new QIntValidator(1, 65535, m_port));
+    m_port->setValidator(new PortValidator(m_port));
     m_port->setMaxLength(5);
     m_user = SettingEdit(QStringLiteral("FTPUserName"), this);
     m_password = SettingEdit(QStringLiteral("FTPPassword"), this);
