@@ -26,7 +26,7 @@ namespace fernhold {
 
 CleanupPage::CleanupPage(SettingsContext& context, QWidget* parent) : SettingsPage(context, parent)
 {
-    QString used;
+    QString used = FrameMnemonics();
     m_chooser = new QComboBox(this);
     m_chooser->setObjectName(QStringLiteral("CleanupTargetChooser"));
     m_chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -33,7 +33,7 @@ GeneralPage::GeneralPage(SettingsContext& context, QWidget* parent)
     const auto help = [this](const char* key) {
         return HelpIcon(Text(key), m_context.showStatus, this);
     };
-    QString used;
+    QString used = FrameMnemonics();
 
     // Start and work mode
     auto* start = new QGroupBox(this);

@@ -18,7 +18,7 @@ namespace fernhold {
 
 LogPage::LogPage(SettingsContext& context, QWidget* parent) : SettingsPage(context, parent)
 {
-    QString used;
+    QString used = FrameMnemonics();
     auto* intro = new QLabel(Text("GAD00117"), this);
     intro->setWordWrap(true);
     auto* active = SettingCheck(QStringLiteral("LogfileActive"), Text("GAD00118"), this);

@@ -52,6 +52,13 @@ void StoreControl(JobSettings& settings, QWidget* control, const Clock& clock,
 [[nodiscard]] QLabel* LinkText(const QString& text, const std::function<void()>& clicked,
                                QWidget* parent);
 
+// The letters the window's own buttons take (Active, Inactive, Close, Help),
+// which the pages leave to them.
+[[nodiscard]] inline QString FrameMnemonics()
+{
+    return QStringLiteral("aich");
+}
+
 // `text` with a mnemonic on its first letter not in `used` (which grows).
 [[nodiscard]] QString WithMnemonic(const QString& text, QString& used);
 

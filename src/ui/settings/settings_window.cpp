@@ -68,16 +68,17 @@ SettingsWindow::SettingsWindow(ProgramControl& control, QtUserInterface& ui, QMe
     for (int i = 0; i < 2; ++i) {
         auto* help = new QToolButton(this);
         help->setObjectName(QStringLiteral("HelpMenuButton%1").arg(i + 1));
-        help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
-        help->setText(Text("MEN00001"));
         help->setToolTip(Text("MEN00001"));
         help->setAccessibleName(Text("MEN00001"));
         connect(help, &QToolButton::clicked, this, &SettingsWindow::openHelpMenu);
         m_help.at(i) = help;
     }
+    // One beside the tabs, one beside the close button.
     m_tabs->setCornerWidget(m_help.at(0), Qt::TopRightCorner);
-    m_help.at(0)->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_help.at(1)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_help.at(0)->setText(QStringLiteral("?"));
+    m_help.at(0)->setAutoRaise(true);
+    m_help.at(1)->setText(QStringLiteral("&") + Text("MEN00001"));
+    m_help.at(1)->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
     m_statusLine = new QLabel(this);
     m_statusLine->setObjectName(QStringLiteral("StatusLine"));
@@ -87,7 +88,7 @@ SettingsWindow::SettingsWindow(ProgramControl& control, QtUserInterface& ui, QMe
     m_statusLine->setMinimumHeight(fontMetrics().lineSpacing() * 3 + 8);
     m_statusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    QString used;
+    QString used = QStringLiteral("h"); // the help button's
     m_active = new QRadioButton(WithMnemonic(Text("GAD00026"), used), this);
     m_inactive = new QRadioButton(WithMnemonic(Text("GAD00027"), used), this);
     auto* status = new QButtonGroup(this);

@@ -58,7 +58,7 @@ SourcesPage::SourcesPage(SettingsContext& context, QWidget* parent) : SettingsPa
     const auto help = [this](const char* key) {
         return HelpIcon(Text(key), m_context.showStatus, this);
     };
-    QString used;
+    QString used = FrameMnemonics();
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("SourceList"));
     m_list->setRootIsDecorated(false);

@@ -60,7 +60,7 @@ TargetsPage::TargetsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     const auto help = [this](const char* key) {
         return HelpIcon(Text(key), m_context.showStatus, this);
     };
-    QString used;
+    QString used = FrameMnemonics();
     m_chooser = new QComboBox(this);
     m_chooser->setObjectName(QStringLiteral("TargetChooser"));
     m_chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

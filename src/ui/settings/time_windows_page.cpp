@@ -23,6 +23,19 @@ constexpr std::array<const char*, 3> kModeKeys{"GAD00152", "GAD00153", "GAD00154
 // Anytime grey-green, inside the windows green, outside them amber.
 constexpr std::array<const char*, 3> kModeColours{"#d8e8d0", "#a8e0a0", "#f0d090"};
 
+// Hours and minutes shown with two digits, as a clock shows them.
+class ClockSpin : public QSpinBox
+{
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QString textFromValue(int value) const override
+    {
+        return QStringLiteral("%1").arg(value, 2, 10, QChar(u'0'));
+    }
+};
+
 } // namespace
 
 TimeWindowsPage::TimeWindowsPage(SettingsContext& context, QWidget* parent)
@@ -53,12 +66,12 @@ TimeWindowsPage::TimeWindowsPage(SettingsContext& context, QWidget* parent)
                                    this),
                         0, 4 + d, Qt::AlignCenter);
     }
-    QString used;
+    QString used = FrameMnemonics();
     const QString clearText = Text("GAD00164");
     for (int r = 0; r < kRows; ++r) {
         Row& row = m_rows.at(r);
         for (int c = 0; c < 4; ++c) {
-            auto* spin = new QSpinBox(this);
+            auto* spin = new ClockSpin(this);
             spin->setRange(0, c % 2 == 0 ? 23 : 59);
             spin->setAccessibleName(QStringLiteral("%1 %2").arg(r + 1).arg(c + 1));
             if (c % 2 == 1) {
