@@ -51,6 +51,8 @@ sleep 1
 # A source and two targets, so the lists and choosers show real rows.
 mkdir -p "$home/docs" "$home/backup"
 echo text >"$home/docs/a.txt"
+mkdir -p "$home/.dropbox" "$home/Dropbox"
+printf '{"personal": {"path": "%s"}}\n' "$home/Dropbox" >"$home/.dropbox/info.json"
 "$program" source add "$home/docs" >/dev/null
 "$program" config set TargetDir "$home/backup/" >/dev/null
 "$program" config set TargetType2 FTP >/dev/null
@@ -148,15 +150,37 @@ if open_settings; then
     page_shot 0 settings-page0.png "Normal"
     page_shot 1 settings-page1.png "watches"
     page_shot 1 settings-page2.png "Browse"
+    # The cloud-folder window, through its link's mnemonic on the target page.
+    xdotool key --window "$settings" alt+l
+    if cloud="$(window "Fernhold - Cloud storage folders")"; then
+        sleep 0.5
+        import -window "$cloud" "$out/settings-cloud.png"
+        check "$out/settings-cloud.png" "cloud-folder window" "Dropbox"
+        xdotool key Escape || true
+        sleep 0.5
+        xdotool search --onlyvisible --name "^Fernhold - Cloud storage folders\$" >/dev/null 2>&1 && fail "the cloud-folder window stayed open"
+        sleep 0.5
+    else
+        fail "no cloud-folder window"
+    fi
     page_shot 2 settings-page4.png "older"
     page_shot 1 settings-page5.png "log"
     page_shot 1 settings-page6.png "windows"
     page_shot 1 settings-page7.png "priority"
     # Closing saves and ends the pause.
+    # Without a window manager the settings window gets the focus back by hand.
+    xdotool windowfocus --sync "$settings" 2>/dev/null || true
+    sleep 0.3
     xdotool key --window "$settings" alt+c
-    sleep 1
-    xdotool search --onlyvisible --name "^Fernhold - Backup and restore\$" >/dev/null 2>&1 &&
-        fail "the close button did not close the window"
+    closed=0
+    for _ in $(seq 50); do
+        if ! xdotool search --onlyvisible --name "^Fernhold - Backup and restore\$" >/dev/null 2>&1; then
+            closed=1
+            break
+        fi
+        sleep 0.1
+    done
+    [ "$closed" -eq 1 ] || { import -window root "$out/debug-close.png"; fail "the close button did not close the window"; }
 fi
 stop
 

@@ -36,7 +36,9 @@ CloudFolderWindow::CloudFolderWindow(SettingsContext& context, QWidget* parent)
             grid->addWidget(missing, r, 1);
         } else {
             const QString folder = row.folder;
-            grid->addWidget(LinkText(folder, [this, folder] { pickAt(folder); }, this), r, 1);
+            QString shown = folder;
+            shown.replace(u'&', QStringLiteral("&&"));
+            grid->addWidget(LinkText(shown, [this, folder] { pickAt(folder); }, this), r, 1);
         }
         ++r;
     }

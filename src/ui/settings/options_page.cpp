@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 
 namespace fernhold {
@@ -43,8 +44,10 @@ OptionsPage::OptionsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     grid->addWidget(wait, row, 1, Qt::AlignLeft);
     m_bound << wait;
     ++row;
-    grid->addWidget(LinkText(Text("GAD00169"), [this] { m_context.menu(MenuEntry::Monitor); }, this),
-                    row, 0, 1, 2);
+    QString used = FrameMnemonics();
+    grid->addWidget(LinkText(WithMnemonic(Text("GAD00169"), used),
+                             [this] { m_context.menu(MenuEntry::Monitor); }, this),
+                    row, 0, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row + 1, 1);
 }

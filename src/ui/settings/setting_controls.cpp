@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolButton>
@@ -136,16 +137,16 @@ QToolButton* HelpIcon(const QString& text, const std::function<void(const QStrin
     return button;
 }
 
-QLabel* LinkText(const QString& text, const std::function<void()>& clicked, QWidget* parent)
+QPushButton* LinkText(const QString& text, const std::function<void()>& clicked, QWidget* parent)
 {
-    auto* label = new QLabel(QStringLiteral("<a href=\"#\">") + text.toHtmlEscaped() +
-                                 QStringLiteral("</a>"),
-                             parent);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setFocusPolicy(Qt::StrongFocus);
-    label->setAccessibleName(text);
-    QObject::connect(label, &QLabel::linkActivated, label, [clicked] { clicked(); });
-    return label;
+    auto* link = new QPushButton(text, parent);
+    link->setFlat(true);
+    link->setCursor(Qt::PointingHandCursor);
+    link->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-decoration: "
+                                       "underline; border: none; padding: 2px; text-align: left; }"
+                                       "QPushButton:disabled { color: palette(mid); }"));
+    QObject::connect(link, &QPushButton::clicked, link, [clicked] { clicked(); });
+    return link;
 }
 
 QString WithMnemonic(const QString& text, QString& used)

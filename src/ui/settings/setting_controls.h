@@ -8,6 +8,7 @@ class QCheckBox;
 class QComboBox;
 #include <QLabel>
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 #include <QToolButton>
 class QWidget;
@@ -48,9 +49,10 @@ void StoreControl(JobSettings& settings, QWidget* control, const Clock& clock,
                                     const std::function<void(const QString&)>& show,
                                     QWidget* parent);
 
-// A text that acts like a link and can be reached with Tab.
-[[nodiscard]] QLabel* LinkText(const QString& text, const std::function<void()>& clicked,
-                               QWidget* parent);
+// A text that acts like a link: reached with Tab, pressed with the space
+// bar or its mnemonic ("&" in `text`).
+[[nodiscard]] QPushButton* LinkText(const QString& text, const std::function<void()>& clicked,
+                                    QWidget* parent);
 
 // The letters the window's own buttons take (Active, Inactive, Close, Help),
 // which the pages leave to them.

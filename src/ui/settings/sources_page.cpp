@@ -80,8 +80,10 @@ SourcesPage::SourcesPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_sub->setObjectName(QStringLiteral("SourceDirSub"));
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("SourceDirFilter"));
-    m_knownLink = LinkText(Text("GAD00133"), [this] { chooseKnownFolder(); }, this);
-    m_targetsLink = LinkText(Text("GAD00177"), [this] { chooseTargets(); }, this);
+    m_knownLink =
+        LinkText(WithMnemonic(Text("GAD00133"), used), [this] { chooseKnownFolder(); }, this);
+    m_targetsLink =
+        LinkText(WithMnemonic(Text("GAD00177"), used), [this] { chooseTargets(); }, this);
     auto* targetRow = new QHBoxLayout;
     for (int t = 1; t <= kTargetCount; ++t) {
         auto* box = new QCheckBox(t == 1 ? QStringLiteral("1  (standard)") : QString::number(t),

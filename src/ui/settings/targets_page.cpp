@@ -101,7 +101,8 @@ TargetsPage::TargetsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_check = new QPushButton(WithMnemonic(Text("GAD00096"), used), this);
     m_open = new QPushButton(WithMnemonic(Text("GAD00095a"), used), this);
     m_free = new QPushButton(WithMnemonic(Text("GAD00097"), used), this);
-    auto* cloud = LinkText(Text("GAD00190"), [this] { openCloudFolders(); }, this);
+    auto* cloud =
+        LinkText(WithMnemonic(Text("GAD00190"), used), [this] { openCloudFolders(); }, this);
     auto* folderGrid = new QGridLayout(folderBox);
     auto* folderCaption = Caption(Text("GAD00083"), m_folder, this);
     folderGrid->addWidget(folderCaption, 0, 0);
