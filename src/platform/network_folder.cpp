@@ -10,10 +10,10 @@ namespace {
 bool networkType(const QString& type)
 {
     static const QStringList kTypes{
-        QStringLiteral("nfs"),        QStringLiteral("nfs4"),       QStringLiteral("cifs"),
-        QStringLiteral("smb3"),       QStringLiteral("smbfs"),      QStringLiteral("sshfs"),
-        QStringLiteral("fuse.sshfs"), QStringLiteral("9p"),         QStringLiteral("afs"),
-        QStringLiteral("ncpfs"),      QStringLiteral("ceph"),       QStringLiteral("glusterfs"),
+        QStringLiteral("nfs"),        QStringLiteral("nfs4"),        QStringLiteral("cifs"),
+        QStringLiteral("smb3"),       QStringLiteral("smbfs"),       QStringLiteral("sshfs"),
+        QStringLiteral("fuse.sshfs"), QStringLiteral("9p"),          QStringLiteral("afs"),
+        QStringLiteral("ncpfs"),      QStringLiteral("ceph"),        QStringLiteral("glusterfs"),
         QStringLiteral("davfs"),      QStringLiteral("fuse.davfs2"), QStringLiteral("fuse.rclone"),
         QStringLiteral("coda"),       QStringLiteral("lustre"),
     };

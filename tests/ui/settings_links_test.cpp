@@ -3,8 +3,8 @@
 #include "settings_window_fixture.h"
 #include "ui/settings/cleanup_page.h"
 #include "ui/settings/general_page.h"
-#include "ui/settings/time_windows_page.h"
 #include "ui/settings/targets_page.h"
+#include "ui/settings/time_windows_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -84,8 +84,8 @@ TEST_F(SettingsWindowTest, FtpTargetChooserTextAndTargetSwitching)
     auto& targets = page<TargetsPage>(2);
     EXPECT_EQ(targets.chooser()->itemText(1),
               QStringLiteral("2. ") + Text("GAD00175") + QStringLiteral(" --> //H:21/backup"));
-    EXPECT_TRUE(targets.chooser()->itemText(0).startsWith(
-        QStringLiteral("1. ") + Text("GAD00175") + QStringLiteral(" (standard) --> ")));
+    EXPECT_TRUE(targets.chooser()->itemText(0).startsWith(QStringLiteral("1. ") + Text("GAD00175") +
+                                                          QStringLiteral(" (standard) --> ")));
 
     // Target 1 becomes a folder; choosing target 2 keeps it and shows target 2.
     targets.typeOption(1)->setChecked(true);
@@ -125,10 +125,10 @@ TEST_F(SettingsWindowTest, FreeSpaceMaskFillsFromTheRight)
 
 TEST_F(SettingsWindowTest, TimeWindowRowsKeepTheirOrderAndClear)
 {
-    m_app->settings().Schedule = QStringLiteral(
-        "8,0,17,30,0,1,1,1,1,1,0;0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
-        "0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
-        "22,15,23,59,1,0,0,0,0,0,1;");
+    m_app->settings().Schedule =
+        QStringLiteral("8,0,17,30,0,1,1,1,1,1,0;0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
+                       "0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
+                       "22,15,23,59,1,0,0,0,0,0,1;");
     m_app->settings().ScheduleMode = 1;
     openWindow();
     auto& times = page<TimeWindowsPage>(6);
@@ -156,10 +156,11 @@ TEST_F(SettingsWindowTest, TimeWindowRowsKeepTheirOrderAndClear)
     EXPECT_EQ(times.modeText()->text(), Text("GAD00154"));
     const JobSettings saved = closeAndLoad();
     EXPECT_EQ(saved.ScheduleMode, 2);
-    EXPECT_EQ(saved.Schedule,
-              QStringLiteral("0,0,0,0,0,0,0,0,0,0,0;10,45,10,45,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
-                             "0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
-                             "22,15,23,59,1,0,0,0,0,0,1;"));
+    EXPECT_EQ(
+        saved.Schedule,
+        QStringLiteral("0,0,0,0,0,0,0,0,0,0,0;10,45,10,45,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
+                       "0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;0,0,0,0,0,0,0,0,0,0,0;"
+                       "22,15,23,59,1,0,0,0,0,0,1;"));
 }
 
 TEST_F(SettingsWindowTest, RepeatedFullBackupRestartsItsInterval)

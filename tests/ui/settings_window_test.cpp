@@ -27,13 +27,20 @@ namespace {
 // Keys the window does not show: window state, program-end and wait limits,
 // and the transport keys of the command line.
 const std::set<QString> kNotInWindow{
-    QStringLiteral("ProgrammStatus"),        QStringLiteral("MonitorActive"),
-    QStringLiteral("MonitorPositionX"),      QStringLiteral("MonitorPositionY"),
-    QStringLiteral("WaitForTargetDirCount"), QStringLiteral("WaitForTargetDirTime"),
-    QStringLiteral("WaitAtProgramEnd"),      QStringLiteral("MaxCleanUpEachMinutes"),
-    QStringLiteral("InitialFullBackupLastStarted"), QStringLiteral("Schedule"),
-    QStringLiteral("FTPWebDir"),             QStringLiteral("FTPTransport"),
-    QStringLiteral("FTPFingerprint"),        QStringLiteral("FTPKeyFile"),
+    QStringLiteral("ProgrammStatus"),
+    QStringLiteral("MonitorActive"),
+    QStringLiteral("MonitorPositionX"),
+    QStringLiteral("MonitorPositionY"),
+    QStringLiteral("WaitForTargetDirCount"),
+    QStringLiteral("WaitForTargetDirTime"),
+    QStringLiteral("WaitAtProgramEnd"),
+    QStringLiteral("MaxCleanUpEachMinutes"),
+    QStringLiteral("InitialFullBackupLastStarted"),
+    QStringLiteral("Schedule"),
+    QStringLiteral("FTPWebDir"),
+    QStringLiteral("FTPTransport"),
+    QStringLiteral("FTPFingerprint"),
+    QStringLiteral("FTPKeyFile"),
 };
 
 } // namespace
@@ -44,7 +51,8 @@ TEST_F(SettingsWindowTest, FrameOpensPausedAndClosingSavesTheChosenStatus)
     m_app->settings().LoadOnWindowsStart = 1;
     SettingsWindow& window = openWindow();
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.windowTitle(), Text("Program_Name") + QStringLiteral(" - ") + Text("GAD00035"));
+    EXPECT_EQ(window.windowTitle(),
+              Text("Program_Name") + QStringLiteral(" - ") + Text("GAD00035"));
     ASSERT_EQ(window.tabs()->count(), 8);
     const QStringList tabs{Text("GAD00061"), Text("GAD00076"), Text("GAD00091"), Text("GAD00102"),
                            Text("GAD00109"), Text("GAD00116"), Text("GAD00150"), Text("GAD00144")};
@@ -88,7 +96,8 @@ TEST_F(SettingsWindowTest, FrameOpensPausedAndClosingSavesTheChosenStatus)
     EXPECT_EQ(saved.ProgrammStatus, 0);
     EXPECT_EQ(m_app->status(), 0);
     EXPECT_EQ(saved.CurrentPage, 0); // not stored
-    EXPECT_TRUE(QFileInfo::exists(m_home.configHome() + QStringLiteral("autostart/fernhold.desktop")));
+    EXPECT_TRUE(
+        QFileInfo::exists(m_home.configHome() + QStringLiteral("autostart/fernhold.desktop")));
 
     // Opened again in the same run: the page shown last.
     SettingsWindow& again = openWindow();
@@ -116,9 +125,9 @@ TEST_F(SettingsWindowTest, EveryWindowKeyIsEditableAndSaved)
         // Target keys carry their number from target 2 on; the walk edits target 2.
         const bool numbered = key.back().isDigit();
         const QString bare = numbered ? key.chopped(1) : key;
-        const bool targetKey = std::any_of(
-            TargetFields().begin(), TargetFields().end(),
-            [&](const TargetField& f) { return bare == QLatin1String(f.key); });
+        const bool targetKey =
+            std::any_of(TargetFields().begin(), TargetFields().end(),
+                        [&](const TargetField& f) { return bare == QLatin1String(f.key); });
         if (kNotInWindow.count(bare) || (targetKey && !key.endsWith(u'2'))) {
             continue;
         }
@@ -135,7 +144,8 @@ TEST_F(SettingsWindowTest, EveryWindowKeyIsEditableAndSaved)
             auto* control = window.findChild<QWidget*>(bare);
             ASSERT_NE(control, nullptr) << "no control for " << key.toStdString();
             if (auto* spin = qobject_cast<QSpinBox*>(control)) {
-                spin->setValue(spin->value() == spin->maximum() ? spin->minimum() : spin->maximum());
+                spin->setValue(spin->value() == spin->maximum() ? spin->minimum()
+                                                                : spin->maximum());
                 text = QString::number(spin->value());
             } else if (auto* box = qobject_cast<QAbstractButton*>(control)) {
                 box->setChecked(!box->isChecked());
@@ -161,7 +171,8 @@ TEST_F(SettingsWindowTest, EveryWindowKeyIsEditableAndSaved)
         }
         ASSERT_TRUE(SetSettingFromText(expected, key, text, clock).ok) << key.toStdString();
     }
-    ASSERT_TRUE(SetSettingFromText(expected, QStringLiteral("CryptData"), QStringLiteral("1"), clock).ok);
+    ASSERT_TRUE(
+        SetSettingFromText(expected, QStringLiteral("CryptData"), QStringLiteral("1"), clock).ok);
     EXPECT_GE(walked.size(), 40);
 
     const JobSettings saved = closeAndLoad();

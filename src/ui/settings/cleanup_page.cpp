@@ -51,8 +51,8 @@ CleanupPage::CleanupPage(SettingsContext& context, QWidget* parent) : SettingsPa
 
     auto* size = new QGroupBox(Text("GAD00114"), this);
     auto* limit = SettingSpin(QStringLiteral("CleanSize"), this);
-    auto* unit = SettingCombo(QStringLiteral("CleanUnit"), {Text("GAD00067"), Text("GAD00068")},
-                              this);
+    auto* unit =
+        SettingCombo(QStringLiteral("CleanUnit"), {Text("GAD00067"), Text("GAD00068")}, this);
     // Both start buttons read "Delete"; the second takes the next free letter.
     m_bySize = new QPushButton(WithMnemonic(Text("GAD00082"), used), this);
     auto* sizeGrid = new QGridLayout(size);
@@ -148,9 +148,9 @@ void CleanupPage::start(int mode)
     m_context.readWindow();
     ProgramControl& control = m_context.control;
     const JobSettings& settings = control.settings();
-    auto job = std::make_shared<ManualCleanupJob>(settings, control.runState(), control.clock(),
-                                                  m_context.ui,
-                                                  static_cast<ManualCleanupJob::Mode>(mode));
+    auto job =
+        std::make_shared<ManualCleanupJob>(settings, control.runState(), control.clock(),
+                                           m_context.ui, static_cast<ManualCleanupJob::Mode>(mode));
     if (!job->confirm(TargetChooserItem(settings, settings.SelectedTarget))) {
         return;
     }

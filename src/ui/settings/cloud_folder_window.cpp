@@ -38,7 +38,9 @@ CloudFolderWindow::CloudFolderWindow(SettingsContext& context, QWidget* parent)
             const QString folder = row.folder;
             QString shown = folder;
             shown.replace(u'&', QStringLiteral("&&"));
-            grid->addWidget(LinkText(shown, [this, folder] { pickAt(folder); }, this), r, 1);
+            grid->addWidget(LinkText(
+                                shown, [this, folder] { pickAt(folder); }, this),
+                            r, 1);
         }
         ++r;
     }

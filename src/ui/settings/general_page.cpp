@@ -27,8 +27,7 @@ const QString kBreak = QStringLiteral("\r\n");
 
 } // namespace
 
-GeneralPage::GeneralPage(SettingsContext& context, QWidget* parent)
-    : SettingsPage(context, parent)
+GeneralPage::GeneralPage(SettingsContext& context, QWidget* parent) : SettingsPage(context, parent)
 {
     const auto help = [this](const char* key) {
         return HelpIcon(Text(key), m_context.showStatus, this);
@@ -66,8 +65,8 @@ GeneralPage::GeneralPage(SettingsContext& context, QWidget* parent)
     auto* days = SettingSpin(QStringLiteral("BackupDays"), this);
     auto* keepLatest = SettingCheck(QStringLiteral("BackupKeepLatest"), Text("GAD00143"), this);
     auto* size = SettingSpin(QStringLiteral("BackupSize"), this);
-    auto* unit = SettingCombo(QStringLiteral("BackupUnit"), {Text("GAD00067"), Text("GAD00068")},
-                              this);
+    auto* unit =
+        SettingCombo(QStringLiteral("BackupUnit"), {Text("GAD00067"), Text("GAD00068")}, this);
     auto* versionGrid = new QGridLayout(versions);
     versionGrid->addWidget(Caption(Text("GAD00064"), cycle, this), 0, 0);
     versionGrid->addWidget(cycle, 0, 1);
@@ -137,8 +136,8 @@ GeneralPage::GeneralPage(SettingsContext& context, QWidget* parent)
     layout->addWidget(full);
     layout->addStretch(1);
 
-    m_bound = {loadOnStart, splash,     cycle,      copies,   days,     keepLatest,  size,
-               unit,        m_compress, m_password, m_encrypt, m_method, repeater, repeaterTime};
+    m_bound = {loadOnStart, splash,     cycle,      copies,    days,     keepLatest, size,
+               unit,        m_compress, m_password, m_encrypt, m_method, repeater,   repeaterTime};
 }
 
 void GeneralPage::fill(const JobSettings& settings)

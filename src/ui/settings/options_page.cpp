@@ -33,9 +33,9 @@ OptionsPage::OptionsPage(SettingsContext& context, QWidget* parent) : SettingsPa
         if (row == 0) {
             grid->addWidget(HelpIcon(Text("HLP00017"), m_context.showStatus, this), row, 2);
         } else if (row == 1) {
-            grid->addWidget(HelpIcon(Text("HLP00027") + u' ' + Text("HLP00028"),
-                                     m_context.showStatus, this),
-                            row, 2);
+            grid->addWidget(
+                HelpIcon(Text("HLP00027") + u' ' + Text("HLP00028"), m_context.showStatus, this),
+                row, 2);
         }
         ++row;
     }
@@ -45,8 +45,9 @@ OptionsPage::OptionsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_bound << wait;
     ++row;
     QString used = FrameMnemonics();
-    grid->addWidget(LinkText(WithMnemonic(Text("GAD00169"), used),
-                             [this] { m_context.menu(MenuEntry::Monitor); }, this),
+    grid->addWidget(LinkText(
+                        WithMnemonic(Text("GAD00169"), used),
+                        [this] { m_context.menu(MenuEntry::Monitor); }, this),
                     row, 0, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row + 1, 1);

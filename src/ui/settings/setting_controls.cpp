@@ -84,8 +84,7 @@ QComboBox* SettingCombo(const QString& key, const QStringList& items, QWidget* p
     return combo;
 }
 
-int StoreSetting(JobSettings& settings, const QString& key, const QString& text,
-                 const Clock& clock)
+int StoreSetting(JobSettings& settings, const QString& key, const QString& text, const Clock& clock)
 {
     return SetSettingFromText(settings, key, text, clock).ok ? 1 : 0;
 }
@@ -109,8 +108,7 @@ void ShowControl(const JobSettings& settings, QWidget* control, const QString& k
     }
 }
 
-void StoreControl(JobSettings& settings, QWidget* control, const Clock& clock,
-                  const QString& key)
+void StoreControl(JobSettings& settings, QWidget* control, const Clock& clock, const QString& key)
 {
     QString text;
     if (auto* spin = qobject_cast<QSpinBox*>(control)) {

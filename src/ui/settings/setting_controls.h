@@ -45,9 +45,8 @@ void StoreControl(JobSettings& settings, QWidget* control, const Clock& clock,
                   const QString& key = {});
 
 // A small help icon that puts `text` into the status line when clicked.
-[[nodiscard]] QToolButton* HelpIcon(const QString& text,
-                                    const std::function<void(const QString&)>& show,
-                                    QWidget* parent);
+[[nodiscard]] QToolButton*
+HelpIcon(const QString& text, const std::function<void(const QString&)>& show, QWidget* parent);
 
 // A text that acts like a link: reached with Tab, pressed with the space
 // bar or its mnemonic ("&" in `text`).

@@ -32,8 +32,7 @@ class SettingsPage : public QWidget
 public:
     explicit SettingsPage(SettingsContext& context, QWidget* parent = nullptr)
         : QWidget(parent), m_context(context)
-    {
-    }
+    {}
 
     // Sets the controls from the settings.
     virtual void fill(const JobSettings& settings) = 0;

@@ -7,9 +7,9 @@
 #include "ui/qt_user_interface.h"
 #include "ui/settings/cleanup_page.h"
 #include "ui/settings/general_page.h"
-#include "ui/settings/setting_controls.h"
 #include "ui/settings/log_page.h"
 #include "ui/settings/options_page.h"
+#include "ui/settings/setting_controls.h"
 #include "ui/settings/sources_page.h"
 #include "ui/settings/targets_page.h"
 #include "ui/settings/time_windows_page.h"
@@ -41,8 +41,7 @@ public:
 };
 
 constexpr std::array<const char*, SettingsWindow::kPageCount> kTabKeys{
-    "GAD00061", "GAD00076", "GAD00091", "GAD00102",
-    "GAD00109", "GAD00116", "GAD00150", "GAD00144",
+    "GAD00061", "GAD00076", "GAD00091", "GAD00102", "GAD00109", "GAD00116", "GAD00150", "GAD00144",
 };
 
 } // namespace
@@ -58,10 +57,10 @@ SettingsWindow::SettingsWindow(ProgramControl& control, QtUserInterface& ui, QMe
         [this](int target) { chooseTarget(target); }, [this] { ReadSettingsWindow(); }});
 
     m_tabs = new QTabWidget(this);
-    m_pages = {new GeneralPage(*m_context),       new SourcesPage(*m_context),
-               new TargetsPage(*m_context),       new RestorePlaceholder(*m_context),
-               new CleanupPage(*m_context),       new LogPage(*m_context),
-               new TimeWindowsPage(*m_context),   new OptionsPage(*m_context)};
+    m_pages = {new GeneralPage(*m_context),     new SourcesPage(*m_context),
+               new TargetsPage(*m_context),     new RestorePlaceholder(*m_context),
+               new CleanupPage(*m_context),     new LogPage(*m_context),
+               new TimeWindowsPage(*m_context), new OptionsPage(*m_context)};
     for (int i = 0; i < kPageCount; ++i) {
         m_tabs->addTab(m_pages.at(i), Text(kTabKeys.at(i)));
     }

@@ -26,8 +26,7 @@ class SettingsWindow : public QWidget
 public:
     static constexpr int kPageCount = 8;
 
-    SettingsWindow(ProgramControl& control, QtUserInterface& ui, QMenu& helpMenu,
-                   MenuHandler menu);
+    SettingsWindow(ProgramControl& control, QtUserInterface& ui, QMenu& helpMenu, MenuHandler menu);
     ~SettingsWindow() override;
 
     // Sets every control from Job settings and selects the current page and target.

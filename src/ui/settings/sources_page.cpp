@@ -62,7 +62,8 @@ SourcesPage::SourcesPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("SourceList"));
     m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({Text("GAD00078"), Text("GAD00171"), Text("GAD00172"), Text("GAD00173")});
+    m_list->setHeaderLabels(
+        {Text("GAD00078"), Text("GAD00171"), Text("GAD00172"), Text("GAD00173")});
     m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int c = 1; c < 4; ++c) {
         m_list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
@@ -80,14 +81,14 @@ SourcesPage::SourcesPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_sub->setObjectName(QStringLiteral("SourceDirSub"));
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("SourceDirFilter"));
-    m_knownLink =
-        LinkText(WithMnemonic(Text("GAD00133"), used), [this] { chooseKnownFolder(); }, this);
-    m_targetsLink =
-        LinkText(WithMnemonic(Text("GAD00177"), used), [this] { chooseTargets(); }, this);
+    m_knownLink = LinkText(
+        WithMnemonic(Text("GAD00133"), used), [this] { chooseKnownFolder(); }, this);
+    m_targetsLink = LinkText(
+        WithMnemonic(Text("GAD00177"), used), [this] { chooseTargets(); }, this);
     auto* targetRow = new QHBoxLayout;
     for (int t = 1; t <= kTargetCount; ++t) {
-        auto* box = new QCheckBox(t == 1 ? QStringLiteral("1  (standard)") : QString::number(t),
-                                  this);
+        auto* box =
+            new QCheckBox(t == 1 ? QStringLiteral("1  (standard)") : QString::number(t), this);
         box->setObjectName(QStringLiteral("SourceDirTarget%1").arg(t));
         targetRow->addWidget(box);
         m_targets.at(t - 1) = box;
@@ -189,8 +190,8 @@ void SourcesPage::selectionChanged()
 void SourcesPage::enableEditing(bool on)
 {
     for (QWidget* w : {static_cast<QWidget*>(m_folder), static_cast<QWidget*>(m_browse),
-                       static_cast<QWidget*>(m_sub), static_cast<QWidget*>(m_filter),
-                       m_knownLink, m_targetsLink, static_cast<QWidget*>(m_store)}) {
+                       static_cast<QWidget*>(m_sub), static_cast<QWidget*>(m_filter), m_knownLink,
+                       m_targetsLink, static_cast<QWidget*>(m_store)}) {
         w->setEnabled(on);
     }
     for (QCheckBox* box : m_targets) {
@@ -312,9 +313,9 @@ void SourcesPage::browse()
 
 void SourcesPage::chooseKnownFolder()
 {
-    const QString folder = KnownFolderChooser::choose(
-        m_context.control.paths().folders, m_context.control.settings().WindowsTransparency == 1,
-        this);
+    const QString folder =
+        KnownFolderChooser::choose(m_context.control.paths().folders,
+                                   m_context.control.settings().WindowsTransparency == 1, this);
     if (!folder.isEmpty()) {
         m_folder->setText(folder);
         m_sub->setChecked(true);

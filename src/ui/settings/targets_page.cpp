@@ -2,10 +2,10 @@
 
 #include "core/job_settings.h"
 #include "core/settings_fields.h"
-#include "runtime/app_paths.h"
 #include "core/slot_job.h"
 #include "core/target_choice.h"
 #include "core/text_table.h"
+#include "runtime/app_paths.h"
 #include "runtime/program_shell.h"
 #include "targets/ftp_probe.h"
 #include "targets/ftp_target.h"
@@ -101,8 +101,8 @@ TargetsPage::TargetsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_check = new QPushButton(WithMnemonic(Text("GAD00096"), used), this);
     m_open = new QPushButton(WithMnemonic(Text("GAD00095a"), used), this);
     m_free = new QPushButton(WithMnemonic(Text("GAD00097"), used), this);
-    auto* cloud =
-        LinkText(WithMnemonic(Text("GAD00190"), used), [this] { openCloudFolders(); }, this);
+    auto* cloud = LinkText(
+        WithMnemonic(Text("GAD00190"), used), [this] { openCloudFolders(); }, this);
     auto* folderGrid = new QGridLayout(folderBox);
     auto* folderCaption = Caption(Text("GAD00083"), m_folder, this);
     folderGrid->addWidget(folderCaption, 0, 0);
@@ -133,12 +133,12 @@ TargetsPage::TargetsPage(SettingsContext& context, QWidget* parent) : SettingsPa
     m_password->setEchoMode(QLineEdit::Password);
     m_subFolder = SettingEdit(QStringLiteral("FTPSubDir"), this);
     m_test = new QPushButton(WithMnemonic(Text("GAD00101"), used), this);
-    m_unicode = SettingCheck(QStringLiteral("FTPUnicode"), WithMnemonic(Text("GAD00182"), used),
-                             this);
+    m_unicode =
+        SettingCheck(QStringLiteral("FTPUnicode"), WithMnemonic(Text("GAD00182"), used), this);
     auto* ftpGrid = new QGridLayout(ftpBox);
     const QList<std::pair<QString, QLineEdit*>> rows{
-        {Text("GAD00098"), m_server},          {QStringLiteral("Port (default 21):"), m_port},
-        {Text("GAD00099"), m_user},            {Text("GAD00100"), m_password},
+        {Text("GAD00098"), m_server},    {QStringLiteral("Port (default 21):"), m_port},
+        {Text("GAD00099"), m_user},      {Text("GAD00100"), m_password},
         {Text("GAD00083"), m_subFolder},
     };
     int row = 0;
@@ -229,7 +229,8 @@ void TargetsPage::read(JobSettings& settings)
                           static_cast<QWidget*>(m_port), static_cast<QWidget*>(m_user),
                           static_cast<QWidget*>(m_password), static_cast<QWidget*>(m_subFolder),
                           static_cast<QWidget*>(m_unicode)}) {
-        StoreControl(settings, edit, clock, TargetKey(edit->objectName().toLatin1().constData(), n));
+        StoreControl(settings, edit, clock,
+                     TargetKey(edit->objectName().toLatin1().constData(), n));
     }
 }
 
@@ -251,7 +252,8 @@ bool TargetsPage::folderExists() const
 void TargetsPage::browse()
 {
     const QString field = m_folder->text().trimmed();
-    const QString start = QFileInfo(field).isDir() ? field : m_context.control.paths().folders.drives;
+    const QString start =
+        QFileInfo(field).isDir() ? field : m_context.control.paths().folders.drives;
     const QString picked = m_context.ui.pickFolder(Text("TXT00088"), start);
     if (!picked.isEmpty()) {
         m_folder->setText(picked);
@@ -310,8 +312,8 @@ void TargetsPage::freeSpace()
     m_context.ui.showMessage(Text("TXT00013"),
                              Text("TXT00089") + kBreak + kBreak + Text("TXT00090") + u' ' +
                                  megabytes(total) + kBreak + Text("TXT00091") + u' ' +
-                                 megabytes(total - drive.bytesFree()) + kBreak +
-                                 Text("TXT00092") + u' ' + megabytes(free),
+                                 megabytes(total - drive.bytesFree()) + kBreak + Text("TXT00092") +
+                                 u' ' + megabytes(free),
                              MessageIcon::Information);
 }
 
@@ -321,7 +323,8 @@ void TargetsPage::runOnSlot(std::function<void(const std::function<bool()>&)> ca
     if (m_job) {
         return;
     }
-    m_job = std::make_unique<SlotJob>(m_context.control.workerSlot(), m_context.ui, std::move(call));
+    m_job =
+        std::make_unique<SlotJob>(m_context.control.workerSlot(), m_context.ui, std::move(call));
     m_jobDone = std::move(done);
     typeChanged();
     m_poll->start();

@@ -62,9 +62,9 @@ TimeWindowsPage::TimeWindowsPage(SettingsContext& context, QWidget* parent)
     grid->addWidget(new QLabel(Text("GAD00155"), this), 0, 0, 1, 2, Qt::AlignCenter);
     grid->addWidget(new QLabel(Text("GAD00156"), this), 0, 2, 1, 2, Qt::AlignCenter);
     for (int d = 0; d < 7; ++d) {
-        grid->addWidget(new QLabel(Text(QStringLiteral("GAD%1").arg(157 + d, 5, 10, QChar(u'0'))),
-                                   this),
-                        0, 4 + d, Qt::AlignCenter);
+        grid->addWidget(
+            new QLabel(Text(QStringLiteral("GAD%1").arg(157 + d, 5, 10, QChar(u'0'))), this), 0,
+            4 + d, Qt::AlignCenter);
     }
     QString used = FrameMnemonics();
     const QString clearText = Text("GAD00164");
