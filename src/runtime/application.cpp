@@ -335,14 +335,7 @@ void Application::runOnce()
         QCoreApplication::processEvents();
     }
     if (m_options.full) {
-        // As the full-backup button does: every file looks new to the pass.
-        m_run.FullBackupRequested = 1;
-        m_run.RescanRequested = 0;
-        m_index.EmptyIndex();
-        requestFullSave();
-        for (SourceEntry& source : m_settings.sources) {
-            source.Indexed = CanListFolder(source.SourceDirPfad) ? 1 : 0;
-        }
+        requestFullBackup();
     }
     m_periodic->requestBackupNow();
     m_periodic->RunPeriodicSection();
@@ -501,6 +494,35 @@ void Application::switchStatus(int status, const QString& statusLine)
     if (!statusLine.isEmpty()) {
         m_statusLine.ShowStatusLine(statusLine);
     }
+}
+
+void Application::requestFullBackup()
+{
+    // Every file looks new to the next pass.
+    m_run.FullBackupRequested = 1;
+    m_run.RescanRequested = 0;
+    m_index.EmptyIndex();
+    requestFullSave();
+    for (SourceEntry& source : m_settings.sources) {
+        source.Indexed = CanListFolder(source.SourceDirPfad) ? 1 : 0;
+    }
+}
+
+void Application::requestIndexRebuild()
+{
+    m_run.TakeIndexAsReference = 1;
+    m_run.RescanRequested = 1;
+    m_run.FullBackupRequested = 0;
+}
+
+void Application::writeAutostart()
+{
+    WriteAutostart(m_settings, m_paths.folders.configHome, m_paths.programPath);
+}
+
+int Application::clearLogFile()
+{
+    return m_log.clearLogFile(m_ui);
 }
 
 void Application::backUpNow()

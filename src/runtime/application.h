@@ -63,6 +63,14 @@ public:
     [[nodiscard]] QString logFilePath() const override;
     [[nodiscard]] QString programPath() const override { return m_paths.programPath; }
     void quit() override;
+    [[nodiscard]] RunState& runState() override { return m_run; }
+    [[nodiscard]] WorkerSlot& workerSlot() override { return m_slot; }
+    [[nodiscard]] const Clock& clock() const override { return m_clock; }
+    [[nodiscard]] const AppPaths& paths() const override { return m_paths; }
+    void requestFullBackup() override;
+    void requestIndexRebuild() override;
+    void writeAutostart() override;
+    int clearLogFile() override;
 
 private:
     // Gives an exit code when the program must end without running.

@@ -4,7 +4,11 @@
 
 namespace fernhold {
 
+class Clock;
+class WorkerSlot;
+struct AppPaths;
 struct JobSettings;
+struct RunState;
 
 // What a desktop shell (tray icon, menus, small windows) may do to the
 // running program. The Application implements it; every call is made on the
@@ -27,6 +31,19 @@ public:
     [[nodiscard]] virtual QString programPath() const = 0;
     // Ends the main loop; the orderly program end follows.
     virtual void quit() = 0;
+
+    // What the settings window needs of the running program.
+    [[nodiscard]] virtual RunState& runState() = 0;
+    [[nodiscard]] virtual WorkerSlot& workerSlot() = 0;
+    [[nodiscard]] virtual const Clock& clock() const = 0;
+    [[nodiscard]] virtual const AppPaths& paths() const = 0;
+    // The next pass saves every file again (the initial full backup).
+    virtual void requestFullBackup() = 0;
+    // The index is built anew and taken as the reference of file states.
+    virtual void requestIndexRebuild() = 0;
+    virtual void writeAutostart() = 0;
+    // Asks and deletes the log file; gives 1 when it was cleared.
+    virtual int clearLogFile() = 0;
 };
 
 // The desktop part of the program's life. The headless run has none.

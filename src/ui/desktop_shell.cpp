@@ -7,6 +7,7 @@
 #include "ui/end_window.h"
 #include "ui/monitor_window.h"
 #include "ui/qt_user_interface.h"
+#include "ui/settings/settings_window.h"
 #include "ui/splash_window.h"
 #include "ui/status_icons.h"
 
@@ -226,11 +227,20 @@ void DesktopShell::act(MenuEntry entry)
 
 void DesktopShell::openSettings()
 {
-    // Paused while the settings are open, as the settings window will do;
-    // closing it takes the saved status back.
+    if (m_settings && m_settings->isVisible()) {
+        m_settings->raise();
+        return;
+    }
+    // Paused while the settings are open; closing the window takes the chosen status.
     m_control->switchStatus(2, {});
-    m_ui.showMessage(Text("Program_Name"), Text("TXT00531"), MessageIcon::Information);
-    m_control->switchStatus(m_control->settings().ProgrammStatus, {});
+    if (!m_settings) {
+        m_settings = std::make_unique<SettingsWindow>(*m_control, m_ui, *m_helpMenu,
+                                                      [this](MenuEntry entry) { act(entry); });
+    }
+    m_settings->FillSettingsWindow();
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
 }
 
 void DesktopShell::openMonitor()

@@ -14,6 +14,7 @@ class AboutWindow;
 class EndWindow;
 class MonitorWindow;
 class QtUserInterface;
+class SettingsWindow;
 class SplashWindow;
 
 // The desktop around the running program: the tray icon with its status
@@ -47,6 +48,7 @@ public:
     [[nodiscard]] SplashWindow* splash() const { return m_splash.get(); }
     [[nodiscard]] AboutWindow* about() const { return m_about.get(); }
     [[nodiscard]] EndWindow* endWindow() const { return m_end.get(); }
+    [[nodiscard]] SettingsWindow* settingsWindow() const { return m_settings.get(); }
     [[nodiscard]] int shownStatus() const { return m_status; }
     // The last balloon asked for (also where no tray host can show it).
     [[nodiscard]] QString lastNotice() const { return m_lastNotice; }
@@ -77,6 +79,7 @@ private:
     std::unique_ptr<SplashWindow> m_splash;
     std::unique_ptr<AboutWindow> m_about;
     std::unique_ptr<EndWindow> m_end;
+    std::unique_ptr<SettingsWindow> m_settings;
     QString m_lastStatusLine;
     int m_status = -1;
     QString m_tooltip;
