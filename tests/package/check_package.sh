@@ -96,7 +96,7 @@ if command -v man > /dev/null; then
         --cloud-folders restore --target --to --yes --password-stdin --from --until --oldest \
         --subfolders --filter --name --date --targets --no-subfolders --changes-only \
         --keep-latest --days --size --unit --stdin trust --help --version \
-        FERNHOLD_7ZA XDG_CONFIG_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR TMPDIR \
+        XDG_CONFIG_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR TMPDIR \
         fernhold.ini sources.ini fernhold.log filetimes.txt state.ini registry.ini "EXIT STATUS"; do
         grep -qF -- "$word" <<< "$text" || fail "manual page does not mention $word"
     done
