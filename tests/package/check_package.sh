@@ -48,9 +48,11 @@ owners="$(dpkg-deb -c "$deb" | awk '$2 != "root/root" { print $2, $6 }')"
 
 # Depends: the libraries found in the binary and the programs it starts.
 depends="$(dpkg-deb -f "$deb" Depends)"
-for wanted in libc6 libqt6core6 libqt6widgets6 libcurl4 p7zip-full xdg-utils libqt6svg6; do
+for wanted in libc6 libqt6core6 libqt6widgets6 libcurl4 libzip4 xdg-utils libqt6svg6; do
     [[ ", $depends," == *", $wanted"[\ ,]* ]] || fail "Depends lacks $wanted: $depends"
 done
+# Archives are made in the program: no archiver program is needed.
+[[ ", $depends," != *", p7zip"* ]] || fail "Depends still names 7-Zip: $depends"
 for field in Maintainer Description Section; do
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "control field $field is empty"
 done
