@@ -15,8 +15,8 @@ cd "$here"
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libcurl4-openssl-dev zlib1g-dev libsqlite3-dev
-    p7zip-full unzip
+    qt6-base-dev libcurl4-openssl-dev zlib1g-dev libsqlite3-dev libzip-dev libssl-dev
+    p7zip-full unzip zip
     libgtest-dev googletest
     python3 python3-pyftpdlib vsftpd openssl openssh-server
     libqt6svg6

@@ -5,7 +5,6 @@
 #include "core/step_job.h"
 #include "core/text_table.h"
 #include "engine/archiver.h"
-#include "engine/archiver_program.h"
 #include "platform/file_name.h"
 #include "platform/folders.h"
 #include "platform/named_lock.h"
@@ -265,8 +264,7 @@ int restoreVersion(const QStringList& arguments)
     if (to) {
         session.ui.setPickedFolder(absoluteFolder(*to));
     }
-    const Archiver archiver(session.archiverProgram.program, session.paths.folders.temp,
-                            stopRequested);
+    const Archiver archiver(session.paths.folders.temp, stopRequested);
     VersionRestore restore(session.settings,
                            RestoreServices{session.ui, archiver, session.paths.folders.documents,
                                            CommandFtpOptions()});
@@ -356,8 +354,7 @@ int restoreFolder(const QStringList& arguments)
     if (to) {
         session.ui.setPickedFolder(absoluteFolder(*to));
     }
-    const Archiver archiver(session.archiverProgram.program, session.paths.folders.temp,
-                            stopRequested);
+    const Archiver archiver(session.paths.folders.temp, stopRequested);
     // The file-time table is what the next start compares with; without an
     // instance it is ours to update (the lock keeps one from starting
     // meanwhile).

@@ -10,7 +10,7 @@ namespace fernhold {
 class UserInterface;
 class WorkerSlot;
 
-// One long call that can wait on the network or a child process (an FTP
+// One long call that can wait on the network or the disk (an FTP
 // listing, a single-version restore) as a step job: it runs on the worker
 // slot while each step() only looks whether it has ended, so the GUI thread
 // stays live. The busy pointer is on from the start until the end. The call

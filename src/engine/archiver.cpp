@@ -1,26 +1,107 @@
 #include "engine/archiver.h"
 
 #include "engine/engine_logging.h"
+#include "engine/zip_files.h"
+#include "platform/descriptor.h"
+#include "platform/file_name.h"
 #include "platform/native_paths.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <zlib.h>
 
 namespace fernhold {
 
 namespace {
 
-// Switches every run shares: UTF-8 names on the console, no wildcards in
-// names (a file may be called "a*.txt"), and "--" before the names, so a
-// name beginning with "-" or "@" is neither a switch nor a list file.
-const QString kUtf8Console = QStringLiteral("-sccUTF-8");
-const QString kNoWildcards = QStringLiteral("-spd");
-const QString kEndOfSwitches = QStringLiteral("--");
+constexpr zip_uint32_t kDeflateLevel = 6;
 
-// A password reaches 7-Zip as one line of its standard input, so a line break
-// would cut it short and a NUL end it; such a password is refused rather
-// than silently changed.
-bool passwordFitsOneLine(const QString& password)
+// Zip readers take a password as bytes in their own code page; only
+// printable ASCII reads the same in every one of them.
+bool passwordIsPortable(const QString& password)
 {
-    return !password.contains(u'\n') && !password.contains(u'\r') && !password.contains(u'\0');
+    return std::all_of(password.cbegin(), password.cend(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
 }
+
+SourceState stateOf(const struct stat& info)
+{
+    return SourceState{static_cast<qint64>(info.st_size),
+                       static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                       static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec,
+                       static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+}
+
+// The source of the one entry: reads the open file to its end, counting the
+// bytes and their CRC-32 as they go into the archive.
+struct SourceReader
+{
+    int fd = -1;
+    struct stat opened = {};
+    const std::function<bool()>* mustStop = nullptr;
+    qint64 size = 0;
+    uLong crc = 0;
+    zip_error_t error = {};
+
+    static zip_int64_t callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd)
+    {
+        auto* self = static_cast<SourceReader*>(state);
+        switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+            if (::lseek(self->fd, 0, SEEK_SET) != 0) {
+                zip_error_set(&self->error, ZIP_ER_READ, errno);
+                return -1;
+            }
+            self->size = 0;
+            self->crc = crc32(0L, Z_NULL, 0);
+            return 0;
+        case ZIP_SOURCE_READ:
+            return self->read(data, length);
+        case ZIP_SOURCE_CLOSE:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->mtime = self->opened.st_mtim.tv_sec;
+            st->valid |= ZIP_STAT_MTIME;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&self->error, data, length);
+        case ZIP_SOURCE_FREE:
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_READABLE;
+        default:
+            zip_error_set(&self->error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    zip_int64_t read(void* data, zip_uint64_t length)
+    {
+        if (*mustStop && (*mustStop)()) {
+            zip_error_set(&error, ZIP_ER_CANCELLED, 0);
+            return -1;
+        }
+        for (;;) {
+            const ssize_t got = ::read(fd, data, length);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                zip_error_set(&error, ZIP_ER_READ, errno);
+                return -1;
+            }
+            crc = crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(got));
+            size += got;
+            return got;
+        }
+    }
+};
 
 } // namespace
 
@@ -51,120 +132,102 @@ QString ZipMethodText(ZipMethod method)
     return QStringLiteral("AES256");
 }
 
+std::optional<SourceState> SourceStateOf(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(EncodeFileName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return stateOf(info);
+}
+
+Archiver::Archiver(QString workFolder, StopCheck mustStop)
+    : m_workFolder(std::move(workFolder)), m_mustStop(std::move(mustStop))
+{}
+
+QString Archiver::inWorkFolder(const QString& path) const
+{
+    return path.startsWith(u'/') ? path : m_workFolder + path;
+}
+
 int Archiver::PackFile(const QString& file, const QString& archive,
                        const std::optional<ZipEncryption>& encryption) const
 {
-    // -w: working files in the work folder; -ssw: pack files that another
-    // program holds open for writing; one thread keeps a pass light.
-    QStringList arguments{QStringLiteral("a"),
-                          QStringLiteral("-w") + m_workFolder,
-                          QStringLiteral("-ssw"),
-                          QStringLiteral("-tzip"),
-                          QStringLiteral("-mmt=off"),
-                          kUtf8Console,
-                          kNoWildcards};
-    std::optional<QByteArray> input;
-    if (encryption && !encryption->password.isEmpty()) {
-        if (!passwordFitsOneLine(encryption->password)) {
-            qCWarning(lcEngine) << "archive password with a line break refused";
-            return 0;
-        }
-        // "-p" without a value makes 7-Zip ask for the password: it prints
-        // "Enter password (will not be echoed):" on standard output and reads
-        // one line from standard input, up to LF or end-of-file (the LF ends
-        // it; a CR would be kept as part of it). The installed 7-Zip asks once
-        // when packing; builds that ask again to verify read the second copy,
-        // the others leave it unread.
-        arguments << QStringLiteral("-mem=") + ZipMethodText(encryption->method)
-                  << QStringLiteral("-p");
-        const QByteArray line = encryption->password.toUtf8() + '\n';
-        input = line + line;
-    }
-    arguments << kEndOfSwitches << archive << file;
-    return RunArchiver(arguments, input).succeeded() ? 1 : 0;
+    PackedSource packed;
+    return PackFile(file, archive, encryption, packed);
 }
 
-std::optional<ArchiveListing> Archiver::listArchive(const QString& archive) const
+int Archiver::PackFile(const QString& file, const QString& archive,
+                       const std::optional<ZipEncryption>& encryption, PackedSource& packed) const
 {
-    QStringList lines;
-    const ArchiverRun run =
-        RunArchiver({QStringLiteral("l"), kUtf8Console, kEndOfSwitches, archive}, std::nullopt,
-                    [&lines](const QString& line) { lines.append(line); });
-    if (!run.succeeded()) {
-        return std::nullopt;
-    }
-    return parseArchiveListing(lines);
-}
-
-int Archiver::VerifyArchive(const QString& archive, const QString& name, qint64 size) const
-{
-    const auto listing = listArchive(archive);
-    if (!listing) {
+    packed = PackedSource{};
+    const bool encrypted = encryption && !encryption->password.isEmpty();
+    if (encrypted && !passwordIsPortable(encryption->password)) {
+        qCWarning(lcEngine) << "archive password outside printable ASCII refused";
         return 0;
     }
-    for (const ArchiveEntry& entry : listing->entries) {
-        if (!entry.folder && entry.name == name && entry.size == size) {
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int Archiver::isOneFileArchive(const QString& archive, const QString& name) const
-{
-    const auto listing = listArchive(archive);
-    if (!listing || listing->summaryFiles != 1 || listing->summaryFolders != 0) {
+    if (stopRequested()) {
         return 0;
     }
-    for (const ArchiveEntry& entry : listing->entries) {
-        if (!entry.folder && entry.name == name) {
-            return 1;
-        }
-    }
-    return 0;
-}
-
-int Archiver::UnpackFile(const QString& archive, const QString& outputFolder, const QString& name,
-                         const QString& password) const
-{
-    if (name.isEmpty()) {
+    // Non-blocking: a FIFO must not hold the pass until somebody writes it.
+    const Descriptor source(
+        ::open(EncodeFileName(file).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    SourceReader reader;
+    reader.fd = source.get();
+    reader.mustStop = &m_mustStop;
+    if (source.get() < 0 || ::fstat(reader.fd, &reader.opened) != 0 ||
+        !S_ISREG(reader.opened.st_mode)) {
+        qCDebug(lcEngine) << "cannot pack, no readable regular file:" << file;
         return 0;
     }
-    if (!passwordFitsOneLine(password)) {
-        qCWarning(lcEngine) << "archive password with a line break refused";
+    packed.before = stateOf(reader.opened);
+
+    const QString path = inWorkFolder(archive);
+    const QByteArray archiveBytes = EncodeFileName(path);
+    (void)RemoveFilePath(path);
+    int error = 0;
+    ZipHandle zip(zip_open(archiveBytes.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error));
+    if (!zip) {
+        qCWarning(lcEngine) << "cannot create archive" << path << "libzip error" << error;
         return 0;
     }
-    // 7-Zip exits with 0 also when the archive has no entry of that name, so
-    // success is judged by the file; an old file of that name must not pass
-    // for the new one.
-    const QString unpacked = outputFolder + name;
-    (void)RemoveFilePath(unpacked);
-
-    QStringList arguments{QStringLiteral("e"),
-                          QStringLiteral("-o") + outputFolder,
-                          QStringLiteral("-aoa"),
-                          QStringLiteral("-y"),
-                          QStringLiteral("-tzip"),
-                          kUtf8Console,
-                          kNoWildcards};
-    // Extraction takes no "-p": given without a value it means the empty
-    // password. Without it 7-Zip asks when it meets the first encrypted entry
-    // ("Enter password (will not be echoed):") and reads one line from
-    // standard input, once for the whole run; an unencrypted archive never
-    // asks. Without a password standard input is empty, so an encrypted
-    // archive fails at once.
-    std::optional<QByteArray> input;
-    if (!password.isEmpty()) {
-        input = password.toUtf8() + '\n';
+    zip_error_init(&reader.error);
+    zip_source_t* entrySource = zip_source_function(zip.get(), &SourceReader::callback, &reader);
+    if (!entrySource) {
+        return 0;
     }
-    arguments << kEndOfSwitches << archive << name;
-    const ArchiverRun run = RunArchiver(arguments, input);
-    if (run.succeeded() && RegularFileSize(unpacked)) {
-        return 1;
+    const QByteArray name = EncodeFileName(file.mid(file.lastIndexOf(u'/') + 1));
+    const zip_int64_t index =
+        zip_file_add(zip.get(), name.constData(), entrySource, ZIP_FL_ENC_GUESS);
+    if (index < 0) {
+        zip_source_free(entrySource);
+        qCWarning(lcEngine) << "cannot add to archive:" << zip_strerror(zip.get());
+        return 0;
     }
-    // A wrong password can leave a file of that name behind.
-    (void)RemoveFilePath(unpacked);
-    return 0;
+    const auto entry = static_cast<zip_uint64_t>(index);
+    const QByteArray secret = encrypted ? encryption->password.toUtf8() : QByteArray();
+    // zlib's usual level; libzip's own default is its slowest.
+    if (zip_set_file_compression(zip.get(), entry, ZIP_CM_DEFLATE, kDeflateLevel) != 0 ||
+        zip_file_set_mtime(zip.get(), entry, reader.opened.st_mtim.tv_sec, 0) != 0 ||
+        (encrypted && zip_file_set_encryption(zip.get(), entry, LibzipMethod(encryption->method),
+                                              secret.constData()) != 0)) {
+        qCWarning(lcEngine) << "cannot set up the archive entry:" << zip_strerror(zip.get());
+        return 0;
+    }
+    // zip_close writes the archive under a temporary name beside it and
+    // renames it: a failed or stopped run leaves nothing.
+    if (zip_close(zip.get()) != 0) {
+        qCWarning(lcEngine) << "packing failed:" << file << zip_strerror(zip.get());
+        zip_error_fini(&reader.error);
+        (void)RemoveFilePath(path);
+        return 0;
+    }
+    (void)zip.release();
+    zip_error_fini(&reader.error);
+    packed.size = reader.size;
+    packed.crc = static_cast<quint32>(reader.crc);
+    packed.password = encrypted ? encryption->password : QString();
+    return 1;
 }
 
 } // namespace fernhold

@@ -1,20 +1,15 @@
 #pragma once
 
-#include "engine/archive_listing.h"
-
-#include <QByteArray>
 #include <QString>
-#include <QStringList>
+#include <QtGlobal>
 #include <functional>
 #include <optional>
 
 namespace fernhold {
 
-// Polled while a child runs; true ends the run and kills the child.
+// Polled between blocks while an archive is written or read; true ends the
+// work, which then counts as failed.
 using StopCheck = std::function<bool()>;
-// Receives one line of the child's standard output without its line break,
-// decoded as a file name (DecodeFileName), so listed names keep their bytes.
-using LineHandler = std::function<void(const QString& line)>;
 
 // The zip encryption methods, numbered as the setting CryptMethode.
 enum class ZipMethod
@@ -26,7 +21,7 @@ enum class ZipMethod
 
 // The method of a CryptMethode value; no value for a number outside the table.
 [[nodiscard]] std::optional<ZipMethod> ZipMethodFromSetting(int cryptMethode);
-// The method's name as the archiver's -mem switch takes it ("ZipCrypto", "AES128", "AES256").
+// The method's name as the settings show it ("ZipCrypto", "AES128", "AES256").
 [[nodiscard]] QString ZipMethodText(ZipMethod method);
 
 struct ZipEncryption
@@ -35,80 +30,82 @@ struct ZipEncryption
     QString password;
 };
 
-// What became of one archiver run.
-struct ArchiverRun
+// A source file's state as the file system tells it; any write changes it.
+struct SourceState
 {
-    int started = 0;   // 1 when the child process started
-    int stopped = 0;   // 1 when the stop check fired and the child was killed
-    int exitCode = -1; // the exit code when the child ended by itself, else -1
-    QByteArray errors; // the start of what it wrote to standard error
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
 
-    [[nodiscard]] bool succeeded() const { return started == 1 && stopped == 0 && exitCode == 0; }
+    friend bool operator==(const SourceState&, const SourceState&) = default;
 };
 
-// Runs the 7-Zip console archiver as a child process. Every run gets its
-// arguments as a list (no shell, no quoting; each as the bytes EncodeFileName
-// gives, so a name that is not UTF-8 reaches 7-Zip, and the archive, as it is
-// on disk), Fernhold's private work folder as its current folder and a
-// standard input that is either the given bytes or empty; it is waited for,
-// or killed when the stop check fires, before the call returns, so no child
-// outlives a call. A stopped run counts as failed: the caller tells a stop
-// from a fault by its own stop flag.
+// The state of the regular file at `path`; no value when there is none.
+[[nodiscard]] std::optional<SourceState> SourceStateOf(const QString& path);
+
+// What packing read from the source: the bytes the archive must hold.
+struct PackedSource
+{
+    qint64 size = 0;    // bytes read
+    quint32 crc = 0;    // CRC-32 of those bytes
+    SourceState before; // the source when packing began
+    QString password;   // "" when the entry is not encrypted
+};
+
+// Packs, checks and unpacks Fernhold's one-file zip archives in this process
+// (libzip): nothing of a password ever leaves it. Names are the bytes
+// EncodeFileName gives, so a name that is not UTF-8 reaches the archive, and
+// comes back, as it is on disk.
 class Archiver
 {
 public:
-    // `program` is the file to start (see InstallArchiver), `workFolder` the
-    // private work folder (Folders::temp), `mustStop` is polled while a child
-    // runs (an empty function never stops).
-    Archiver(QString program, QString workFolder, StopCheck mustStop = {});
+    // `workFolder` is the private work folder (Folders::temp), where relative
+    // archive names lie; `mustStop` is polled while data flow (an empty
+    // function never stops).
+    explicit Archiver(QString workFolder, StopCheck mustStop = {});
 
-    [[nodiscard]] const QString& program() const { return m_program; }
     [[nodiscard]] const QString& workFolder() const { return m_workFolder; }
 
-    // Starts the archiver with `arguments` and waits for its end. `input` is
-    // written to its standard input, which is then closed; without it the
-    // child reads end-of-file at once. Each line of standard output goes to
-    // `onLine`; without a handler the output is discarded.
-    [[nodiscard]] ArchiverRun RunArchiver(const QStringList& arguments,
-                                          const std::optional<QByteArray>& input = {},
-                                          const LineHandler& onLine = {}) const;
-
-    // Packs the one file `file` (a full path) into the zip archive `archive`,
-    // encrypted when `encryption` is given with a non-empty password, which
-    // goes to the archiver on standard input. Gives 1 when the archiver ended
-    // with exit code 0. On failure `archive` may exist in part: the caller
-    // removes it. 7-Zip refuses zip passwords with characters outside ASCII
-    // (on the command line as well), and a password with a line break
-    // cannot travel as one line: packing with either fails.
+    // Packs the regular file `file` (a full path) into a new zip archive
+    // `archive` holding one deflated entry named as the file, with the file's
+    // modification time, encrypted with `encryption`'s method when it comes
+    // with a non-empty password. `packed` tells what was read. Gives 1 when
+    // the archive was written; on failure no archive is left. Passwords
+    // outside printable ASCII are refused (other zip readers could not take
+    // them), as are sources that are no regular files.
+    [[nodiscard]] int PackFile(const QString& file, const QString& archive,
+                               const std::optional<ZipEncryption>& encryption,
+                               PackedSource& packed) const;
     [[nodiscard]] int PackFile(const QString& file, const QString& archive,
                                const std::optional<ZipEncryption>& encryption = {}) const;
 
-    // Lists `archive`: no value when the archiver could not list it (not an
-    // archive, damaged, missing, stopped).
-    [[nodiscard]] std::optional<ArchiveListing> listArchive(const QString& archive) const;
-
-    // 1 when the listing of `archive` has a file entry named exactly `name`
-    // (no folder) with `size` bytes: the check after packing.
-    [[nodiscard]] int VerifyArchive(const QString& archive, const QString& name, qint64 size) const;
+    // The check after packing: 1 when `archive` holds the one entry `name`
+    // whose bytes, read back (decrypted with packed.password) and
+    // decompressed, are as many and have the CRC-32 that packing read, and
+    // when `source` is still as it was when packing began (so those bytes
+    // are one state of it, never a mix).
+    [[nodiscard]] int VerifyArchive(const QString& archive, const QString& name,
+                                    const PackedSource& packed, const QString& source) const;
 
     // 1 when `archive` is one of Fernhold's archives of the file `name`: a zip
-    // whose listing summary counts one file and no folder, and whose one
-    // entry is `name`. A user's own zip of other or more files gives 0.
+    // with exactly one entry, a file named `name`. A user's own zip of other
+    // or more files, or of a folder, gives 0.
     [[nodiscard]] int isOneFileArchive(const QString& archive, const QString& name) const;
 
     // Extracts the entry `name` of the zip `archive`, without folders, into
-    // `outputFolder` (ending in "/"), replacing a file of that name there.
-    // The password goes to the archiver on standard input; an empty one
-    // gives none, so an encrypted archive fails at once. Gives 1
-    // when the archiver ended with exit code 0 and the file is there; on
-    // failure nothing of that name is left in `outputFolder`.
+    // `outputFolder` (ending in "/"), replacing a file of that name there,
+    // with the entry's time. An empty password gives none, so an encrypted
+    // entry fails. Gives 1 when every byte came out and matched the entry's
+    // checks; on failure nothing of that name is left in `outputFolder`.
     [[nodiscard]] int UnpackFile(const QString& archive, const QString& outputFolder,
                                  const QString& name, const QString& password = {}) const;
 
 private:
     [[nodiscard]] bool stopRequested() const { return m_mustStop && m_mustStop(); }
+    [[nodiscard]] QString inWorkFolder(const QString& path) const;
 
-    QString m_program;
     QString m_workFolder;
     StopCheck m_mustStop;
 };

@@ -88,13 +88,13 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name) const
         }
         encryption = ZipEncryption{*method, s.CryptPassword};
     }
-    if (m_services.archiver.PackFile(path, zipTemp(), encryption) != 1) {
+    PackedSource packed;
+    if (m_services.archiver.PackFile(path, zipTemp(), encryption, packed) != 1) {
         return false;
     }
     // The file may have changed or vanished while it was packed: the archive
-    // must hold it as it is now.
-    const std::optional<qint64> now = RegularFileSize(path);
-    return now && m_services.archiver.VerifyArchive(zipTemp(), name, *now) == 1;
+    // must read back as the bytes packed, and those must be the file as it is.
+    return m_services.archiver.VerifyArchive(zipTemp(), name, packed, path) == 1;
 }
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
@@ -115,8 +115,8 @@ int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QS
         }
     }
     const QString version = versionFolder + versionName;
-    // The archive was made in the work folder with 7za's own bits; the
-    // version shows nobody more than the source file does.
+    // The archive was made in the private work folder; the version shows
+    // nobody more than the source file does.
     const bool packed = s.CompressData != 0;
     if (CopyFileCompletely(packed ? zipTemp() : path, version,
                            packed ? VersionPermissions(path) : -1) == 1) {

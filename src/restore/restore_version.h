@@ -14,7 +14,7 @@ class UserInterface;
 struct RestoreServices
 {
     UserInterface& ui;
-    // Runs 7za; its work folder (Folders::temp) holds each restore's private
+    // Unpacks archives; its work folder (Folders::temp) holds each restore's private
     // scratch folder for downloads and unpacked files.
     const Archiver& archiver;
     QString documentsFolder; // where the folder picker starts

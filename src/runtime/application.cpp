@@ -151,12 +151,13 @@ std::optional<int> Application::startUp()
         return 1;
     }
 
-    if (InstallArchiver(ArchiverCheck::StartUp, m_archiver, m_paths.folders.temp) != 1) {
+    m_store.LoadSettings(m_settings);
+    // The archiver is part of this program: what it must be able to do
+    // follows from the settings.
+    if (InstallArchiver(ZipUse::Write, WantedZipMethods(m_settings)) != 1) {
         m_ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning, true);
         return m_options.once ? kExitNothingSaved : 0;
     }
-
-    m_store.LoadSettings(m_settings);
     m_settingsTrusted = !m_store.settingsDamaged() && !m_store.listDamaged();
     if (!m_settingsTrusted && QFileInfo::exists(m_paths.folders.appData + Text("Log_FileName"))) {
         // The user kept a log: it is where they look for what happened. Never
@@ -441,8 +442,7 @@ int Application::startBackupPass()
     const bool started = m_slot.start(
         [this, settings, result] {
             const RunState& run = m_run;
-            const Archiver archiver(m_archiver.program, m_paths.folders.temp,
-                                    [&run] { return PassMustStop(run); });
+            const Archiver archiver(m_paths.folders.temp, [&run] { return PassMustStop(run); });
             BackupServices services{*settings,        m_run,      m_clock,    m_ui,
                                     m_statusLine,     m_recorder, m_log,      m_index,
                                     m_paths.folders,  archiver,   *m_targets, m_times,
@@ -471,7 +471,7 @@ int Application::startBackupPass()
 
 bool Application::archiverUsable()
 {
-    return InstallArchiver(ArchiverCheck::BeforePass, m_archiver, m_paths.folders.temp) == 1;
+    return InstallArchiver(ZipUse::Write, WantedZipMethods(m_settings)) == 1;
 }
 
 void Application::archiverMissing()

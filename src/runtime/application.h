@@ -7,7 +7,7 @@
 #include "core/settings_store.h"
 #include "core/status_line.h"
 #include "core/worker_slot.h"
-#include "engine/archiver_program.h"
+#include "engine/archiver_check.h"
 #include "engine/backup_context.h"
 #include "engine/backup_state.h"
 #include "engine/log_book.h"
@@ -112,7 +112,6 @@ private:
     BackupState m_state;
     bool m_settingsTrusted = true; // both settings files could be read
     bool m_compareWithTable = false;
-    ArchiverProgram m_archiver;
     EngineTimes m_times;
     std::unique_ptr<TargetServices> m_targets;
     int m_passesRun = 0;

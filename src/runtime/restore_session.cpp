@@ -44,7 +44,7 @@ bool RestoreSession::workFolderReady()
                        MessageIcon::Warning);
         return false;
     }
-    if (InstallArchiver(ArchiverCheck::StartUp, archiverProgram, paths.folders.temp) != 1) {
+    if (InstallArchiver(ZipUse::Read, AllZipMethods()) != 1) {
         ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning);
         return false;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/job_settings.h"
-#include "engine/archiver_program.h"
+#include "engine/archiver_check.h"
 #include "runtime/app_paths.h"
 #include "runtime/headless_ui.h"
 #include "targets/ftp_session_options.h"
@@ -33,7 +33,6 @@ struct RestoreSession
     AppPaths paths = ResolveAppPaths();
     RestoreCommandUi ui;
     JobSettings settings;
-    ArchiverProgram archiverProgram;
 
     // Reads the settings; `target` (1 to 9) replaces the selected target, 0 keeps it.
     void load(int target);

@@ -53,7 +53,13 @@ TEST_P(EveryForm, AChangedFileBecomesAVersionThatRestoresByteForByte)
     const QByteArray content = noiseBytes(20000, 7) + QByteArray(30000, 'z');
     const QString file = source(QStringLiteral("Reports/report.docx"), content);
 
+    // Fernhold packs by itself: no archiver program on its PATH.
+    const QByteArray path = qgetenv("PATH");
+    const QString noPrograms = m_home.path() + QStringLiteral("no-programs/");
+    QDir().mkpath(noPrograms);
+    qputenv("PATH", QFile::encodeName(noPrograms));
     const RunResult r = once();
+    qputenv("PATH", path);
     if (form.crypt == 1 && *form.password == 0) {
         // Encryption without a password no longer gives a plain archive: the
         // file is not saved at all.
@@ -86,9 +92,20 @@ TEST_P(EveryForm, AChangedFileBecomesAVersionThatRestoresByteForByte)
     const ToolResult names = runTool(QStringLiteral("unzip"), {QStringLiteral("-Z1"), version});
     EXPECT_EQ(names.out, QByteArray("report.docx\n"));
 
+    // Python's zipfile reads what it knows: unencrypted and ZipCrypto.
+    const auto python = [&version](const QString& password) {
+        return runTool(QStringLiteral("python3"),
+                       {QStringLiteral("-c"),
+                        QStringLiteral("import sys, zipfile\n"
+                                       "z = zipfile.ZipFile(sys.argv[1])\n"
+                                       "p = sys.argv[2].encode() if sys.argv[2] else None\n"
+                                       "sys.stdout.buffer.write(z.read('report.docx', pwd=p))\n"),
+                        version, password});
+    };
     if (*form.password == 0) {
         EXPECT_EQ(extracted(version, QStringLiteral("report.docx")), content);
         EXPECT_EQ(runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), version}).out, content);
+        EXPECT_EQ(python(QString()).out, content);
         return;
     }
     const QString password = QString::fromUtf8(form.password);
@@ -107,6 +124,9 @@ TEST_P(EveryForm, AChangedFileBecomesAVersionThatRestoresByteForByte)
                           {QStringLiteral("-p"), QStringLiteral("-P"), password, version})
                       .out,
                   content);
+        EXPECT_EQ(python(password).out, content);
+        EXPECT_NE(python(QStringLiteral("wrong")).exitCode, 0);
+        EXPECT_NE(python(QString()).exitCode, 0);
     }
     // The password never shows on a command line: it is not in the log either.
     EXPECT_FALSE(logTexts().join(u'\n').contains(password));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/archiver.h"
-#include "engine/archiver_program.h"
 #include "platform/folders.h"
+#include "system_tool.h"
 #include "temp_home.h"
 
 #include <QCoreApplication>
@@ -88,27 +88,24 @@ inline QByteArray randomBytes(qsizetype size)
     return bytes;
 }
 
-// A temporary home with Fernhold's work folder, a source folder and the
-// system's archiver, located and checked as at start-up.
+// A temporary home with Fernhold's work folder, a source folder and an
+// output folder; the system's 7za serves as an independent zip tool.
 class ArchiverTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_env.unset("FERNHOLD_7ZA");
         m_work = m_home.cacheHome() + QStringLiteral("fernhold/");
         ASSERT_EQ(EnsurePrivateFolder(m_work), PrivateFolderProblem::None);
         m_source = m_home.path() + QStringLiteral("source/");
         m_output = m_home.path() + QStringLiteral("output/");
         ASSERT_TRUE(QDir().mkpath(m_source));
         ASSERT_TRUE(QDir().mkpath(m_output));
-        ASSERT_EQ(InstallArchiver(ArchiverCheck::StartUp, m_program, m_work), 1)
-            << "the tests need 7za (p7zip-full)";
     }
 
     [[nodiscard]] Archiver archiver(StopCheck mustStop = {}) const
     {
-        return Archiver(m_program.program, m_work, std::move(mustStop));
+        return Archiver(m_work, std::move(mustStop));
     }
 
     QString writeSource(const QString& name, const QByteArray& content) const
@@ -121,12 +118,43 @@ protected:
         return m_work + name;
     }
 
+    // The system's 7za, run in the work folder.
+    static ToolOutput sevenZip(const QStringList& arguments, const QByteArray& input = {})
+    {
+        return RunSystemTool(QStringLiteral("7za"), arguments, input);
+    }
+
+    // The "Method = ..." lines of 7za's technical listing of `archive`.
+    static QStringList listedMethods(const QString& archive)
+    {
+        const ToolOutput run =
+            sevenZip({QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("--"), archive});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QStringList methods;
+        for (const QByteArray& line : run.out.split('\n')) {
+            if (line.startsWith("Method = ")) {
+                methods.append(QString::fromUtf8(line.mid(9).trimmed()));
+            }
+        }
+        return methods;
+    }
+
+    // Packs `file` with the packing's own check of the result: what a backup does.
+    int packAndVerify(const Archiver& zip, const QString& file, const QString& archive,
+                      const std::optional<ZipEncryption>& encryption = {}) const
+    {
+        PackedSource packed;
+        if (zip.PackFile(file, archive, encryption, packed) != 1) {
+            return 0;
+        }
+        return zip.VerifyArchive(archive, file.mid(file.lastIndexOf(u'/') + 1), packed, file);
+    }
+
     EnvGuard m_env;
     TempHome m_home;
     QString m_work;
     QString m_source;
     QString m_output;
-    ArchiverProgram m_program;
 };
 
 } // namespace fernhold::test

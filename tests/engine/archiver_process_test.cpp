@@ -1,9 +1,11 @@
 #include "archiver_fixture.h"
+#include "core/job_settings.h"
 #include "core/run_state.h"
 #include "engine/archiver.h"
-#include "engine/archiver_program.h"
+#include "engine/archiver_check.h"
 
 #include <QDeadlineTimer>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -19,92 +21,106 @@ using fernhold::test::childPids;
 
 namespace {
 
-QStringList commandLineOf(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QStringList arguments;
-    for (const QByteArray& part : file.readAll().split('\0')) {
-        if (!part.isEmpty()) {
-            arguments.append(QString::fromUtf8(part));
-        }
-    }
-    return arguments;
-}
-
 QString makeFifo(const QString& path)
 {
     EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     return path;
 }
 
-QString writeScript(const QString& path, const QByteArray& text)
+// A file of `size` bytes that takes no disk space: long to pack, quick to make.
+QString makeSparse(const QString& path, qint64 size)
 {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
-    EXPECT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner));
+    EXPECT_TRUE(file.resize(size));
     return path;
+}
+
+// Every file below `folder` whose bytes contain `secret`.
+QStringList filesHolding(const QString& folder, const QByteArray& secret)
+{
+    QStringList holding;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (fernhold::test::TempHome::readFile(path).contains(secret)) {
+            holding.append(path);
+        }
+    }
+    return holding;
 }
 
 } // namespace
 
-// Reading a FIFO that no one writes blocks 7-Zip for ever: a run that only
-// the stop check can end.
-TEST_F(ArchiverTest, StopCheckKillsAHangingRunAndLeavesNoChild)
+// Packing runs in this process: a stop ends it between blocks, and neither
+// the archive nor a half-written temporary file is left.
+TEST_F(ArchiverTest, StopCheckEndsAPackingRunAndLeavesNothing)
 {
-    const QString fifo = makeFifo(m_source + QStringLiteral("never-written"));
-    ASSERT_TRUE(childPids().isEmpty());
+    const QString big = makeSparse(m_source + QStringLiteral("big.img"), 1LL << 30);
     QSet<qint64> seen;
     int polls = 0;
     const Archiver zip = archiver([&] {
         seen.unite(childPids());
         return ++polls >= 3;
     });
-    EXPECT_EQ(zip.PackFile(fifo, zipPath()), 0);
+    EXPECT_EQ(zip.PackFile(big, zipPath()), 0);
     EXPECT_EQ(polls, 3);
-    EXPECT_EQ(seen.size(), 1);
-    EXPECT_TRUE(childPids().isEmpty());
-    for (const qint64 pid : std::as_const(seen)) {
-        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)));
-    }
+    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_TRUE(QDir(m_work).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
-    const QDeadlineTimer soon(300);
-    const ArchiverRun run = archiver([&soon] { return soon.hasExpired(); })
-                                .RunArchiver({QStringLiteral("a"), QStringLiteral("-tzip"),
-                                              QStringLiteral("--"), zipPath(), fifo});
-    EXPECT_EQ(run.started, 1);
-    EXPECT_EQ(run.stopped, 1);
-    EXPECT_EQ(run.exitCode, -1);
-    EXPECT_FALSE(run.succeeded());
-    EXPECT_TRUE(childPids().isEmpty());
+    // Unpacking stops the same way and leaves no part of the file.
+    const QString file = writeSource(QStringLiteral("a.bin"), test::randomBytes(300000));
+    ASSERT_EQ(archiver().PackFile(file, zipPath()), 1);
+    int unpackPolls = 0;
+    EXPECT_EQ(archiver([&] {
+                  return ++unpackPolls >= 2;
+              }).UnpackFile(zipPath(), m_output, QStringLiteral("a.bin")),
+              0);
+    EXPECT_EQ(unpackPolls, 2);
+    EXPECT_FALSE(QFileInfo::exists(m_output + QStringLiteral("a.bin")));
+}
+
+// A FIFO that nobody writes would block a reader for ever: it is no file to
+// pack, and the run says so at once.
+TEST_F(ArchiverTest, FifoSourceFailsAtOnceInsteadOfHanging)
+{
+    const QString fifo = makeFifo(m_source + QStringLiteral("never-written"));
+    const QDeadlineTimer deadline(20000);
+    bool deadlineHit = false;
+    const Archiver zip = archiver([&] { return deadlineHit = deadline.hasExpired(); });
+    EXPECT_EQ(zip.PackFile(fifo, zipPath()), 0);
+    EXPECT_FALSE(deadlineHit);
+    EXPECT_FALSE(QFileInfo::exists(zipPath()));
+    EXPECT_EQ(zip.UnpackFile(fifo, m_output, QStringLiteral("a.txt")), 0);
+    EXPECT_FALSE(deadlineHit);
 }
 
 // As in the program: a worker thread packs, the main thread sets the
-// program-end flag, and the worker's archiver is killed.
+// program-end flag, and the worker's packing ends.
 TEST_F(ArchiverTest, ProgramEndFlagStopsAWorkersRun)
 {
-    const QString fifo = makeFifo(m_source + QStringLiteral("stuck"));
+    const QString big = makeSparse(m_source + QStringLiteral("stuck.img"), 8LL << 30);
     RunState run;
+    std::atomic<int> polls{0};
     std::atomic<int> packed{-1};
     std::unique_ptr<QThread> worker(QThread::create([&] {
-        const Archiver zip = archiver([&run] { return run.Ending.load() >= 1; });
-        packed = zip.PackFile(fifo, zipPath());
+        const Archiver zip = archiver([&] {
+            ++polls;
+            return run.Ending.load() >= 1;
+        });
+        packed = zip.PackFile(big, zipPath());
     }));
     worker->start();
     const QDeadlineTimer deadline(30000);
-    while (childPids().isEmpty() && !deadline.hasExpired()) {
-        QThread::msleep(5);
+    while (polls.load() < 5 && !deadline.hasExpired()) {
+        QThread::msleep(2);
     }
-    ASSERT_EQ(childPids().size(), 1);
+    ASSERT_GE(polls.load(), 5);
     run.Ending = 1;
     ASSERT_TRUE(worker->wait(QDeadlineTimer(30000)));
     EXPECT_EQ(packed.load(), 0);
-    EXPECT_TRUE(childPids().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(zipPath()));
 }
 
 TEST_F(ArchiverTest, StopBeforeStartRunsNothing)
@@ -115,221 +131,90 @@ TEST_F(ArchiverTest, StopBeforeStartRunsNothing)
         ++polls;
         return true;
     });
-    const ArchiverRun run = zip.RunArchiver({QStringLiteral("a"), zipPath(), file});
-    EXPECT_EQ(run.started, 0);
-    EXPECT_EQ(run.stopped, 1);
+    EXPECT_EQ(zip.PackFile(file, zipPath()), 0);
     EXPECT_EQ(polls, 1);
     EXPECT_FALSE(QFileInfo::exists(zipPath()));
 }
 
-namespace {
-
-// The arguments and environment of the one child running while the stop
-// check is polled; the check stops the run once it has seen them.
-struct ChildSpy
-{
-    QStringList arguments;
-    QByteArray environment;
-
-    StopCheck check()
-    {
-        return [this] {
-            for (const qint64 pid : childPids()) {
-                arguments = commandLineOf(pid);
-                QFile env(QStringLiteral("/proc/%1/environ").arg(pid));
-                if (env.open(QIODevice::ReadOnly)) {
-                    environment = env.readAll();
-                }
-            }
-            return !arguments.isEmpty();
-        };
-    }
-};
-
-} // namespace
-
-// A FIFO that nobody writes keeps the child waiting, so its arguments can be
-// read while it runs: as the file to pack, and as the archive to unpack.
-TEST_F(ArchiverTest, PasswordNeverAppearsInTheChildsArguments)
+// The password never leaves the process: no child is started while packing
+// or unpacking, and no file but the encrypted archive is written, which does
+// not hold it either.
+TEST_F(ArchiverTest, PasswordNeverLeavesTheProcess)
 {
     const QString password = QStringLiteral("pw-Nobody-May-Read-7");
-    const QString fifo = makeFifo(m_source + QStringLiteral("held"));
-
-    ChildSpy packing;
-    EXPECT_EQ(archiver(packing.check())
-                  .PackFile(fifo, zipPath(), ZipEncryption{ZipMethod::Aes256, password}),
-              0);
-    ASSERT_FALSE(packing.arguments.isEmpty());
-    EXPECT_TRUE(packing.arguments.contains(QStringLiteral("-p")));
-    EXPECT_TRUE(packing.arguments.contains(QStringLiteral("-mem=AES256")));
-    EXPECT_TRUE(packing.arguments.contains(fifo));
-
-    ChildSpy unpacking;
-    EXPECT_EQ(
-        archiver(unpacking.check()).UnpackFile(fifo, m_output, QStringLiteral("a.txt"), password),
-        0);
-    ASSERT_FALSE(unpacking.arguments.isEmpty());
-    // Extraction reads the password from standard input without any "-p".
-    for (const QString& argument : std::as_const(unpacking.arguments)) {
-        EXPECT_FALSE(argument.startsWith(QStringLiteral("-p")));
+    const QByteArray secret = password.toUtf8();
+    const QString file = writeSource(QStringLiteral("a.txt"), test::randomBytes(200000));
+    QSet<qint64> seen;
+    QStringList holdersWhileRunning;
+    const auto spy = [&] {
+        seen.unite(childPids());
+        holdersWhileRunning += filesHolding(m_home.path(), secret);
+        return false;
+    };
+    for (const ZipMethod method : {ZipMethod::ZipCrypto, ZipMethod::Aes128, ZipMethod::Aes256}) {
+        SCOPED_TRACE(ZipMethodText(method).toStdString());
+        const QString archive = zipPath(QStringLiteral("a.zip"));
+        ASSERT_EQ(archiver(spy).PackFile(file, archive, ZipEncryption{method, password}), 1);
+        ASSERT_EQ(archiver(spy).UnpackFile(archive, m_output, QStringLiteral("a.txt"), password),
+                  1);
+        EXPECT_FALSE(test::TempHome::readFile(archive).contains(secret));
+        // And the password given is the one the archive gets.
+        const test::ToolOutput run = sevenZip(
+            {QStringLiteral("t"), QStringLiteral("-p") + password, QStringLiteral("--"), archive});
+        EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+        QFile::remove(archive);
+        QFile::remove(m_output + QStringLiteral("a.txt"));
     }
-    EXPECT_TRUE(unpacking.arguments.contains(QStringLiteral("a.txt")));
-
-    for (const ChildSpy* spy : {&packing, &unpacking}) {
-        for (const QString& argument : spy->arguments) {
-            EXPECT_FALSE(argument.contains(QStringLiteral("Nobody"))) << argument.toStdString();
-        }
-        EXPECT_FALSE(spy->environment.isEmpty());
-        EXPECT_FALSE(spy->environment.contains("Nobody"));
-    }
-    EXPECT_TRUE(childPids().isEmpty());
-
-    // And the password given that way is the one the archive gets.
-    const QString file = writeSource(QStringLiteral("a.txt"), "payload");
-    const QString archive = zipPath(QStringLiteral("a.zip"));
-    ASSERT_EQ(archiver().PackFile(file, archive, ZipEncryption{ZipMethod::Aes256, password}), 1);
-    const ArchiverRun test = archiver().RunArchiver(
-        {QStringLiteral("t"), QStringLiteral("-p") + password, QStringLiteral("--"), archive});
-    EXPECT_TRUE(test.succeeded());
+    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_TRUE(holdersWhileRunning.isEmpty()) << holdersWhileRunning.join(u' ').toStdString();
+    EXPECT_TRUE(filesHolding(m_home.path(), secret).isEmpty());
 }
 
-TEST_F(ArchiverTest, ProgramThatCannotStartIsAFailure)
+TEST_F(ArchiverTest, PlacesThatCannotBeWrittenAreFailures)
 {
     const QString file = writeSource(QStringLiteral("a.txt"), "x");
-    const Archiver missing(m_source + QStringLiteral("no-such-7za"), m_work);
-    const ArchiverRun run = missing.RunArchiver({QStringLiteral("a"), zipPath(), file});
-    EXPECT_EQ(run.started, 0);
-    EXPECT_EQ(run.stopped, 0);
-    EXPECT_EQ(missing.PackFile(file, zipPath()), 0);
-    EXPECT_EQ(missing.VerifyArchive(zipPath(), QStringLiteral("a.txt"), 1), 0);
-    EXPECT_EQ(missing.UnpackFile(zipPath(), m_output, QStringLiteral("a.txt")), 0);
-
-    // The work folder is the child's current folder; without it no start.
-    const Archiver homeless(m_program.program, m_home.path() + QStringLiteral("no-work/"));
-    EXPECT_EQ(homeless.RunArchiver({}).started, 0);
-    EXPECT_EQ(homeless.PackFile(file, zipPath()), 0);
-    EXPECT_TRUE(childPids().isEmpty());
+    const QString nowhere = m_home.path() + QStringLiteral("no-work/");
+    EXPECT_EQ(archiver().PackFile(file, nowhere + QStringLiteral("a.zip")), 0);
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+    ASSERT_EQ(archiver().PackFile(file, zipPath()), 1);
+    EXPECT_EQ(archiver().UnpackFile(zipPath(), nowhere, QStringLiteral("a.txt")), 0);
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
 }
 
 TEST_F(ArchiverTest, RunsInTheWorkFolder)
 {
-    // A relative archive name lands in the current folder of the run.
+    // A relative archive name lies in the work folder.
     const QString file = writeSource(QStringLiteral("a.txt"), "x");
     ASSERT_EQ(archiver().PackFile(file, QStringLiteral("relative.zip")), 1);
     EXPECT_TRUE(QFileInfo::exists(m_work + QStringLiteral("relative.zip")));
+    EXPECT_EQ(archiver().isOneFileArchive(QStringLiteral("relative.zip"), QStringLiteral("a.txt")),
+              1);
 }
 
-TEST_F(ArchiverTest, StartUpCheckFindsTheSystemArchiver)
+// The check at start-up and before each pass asks the zip library for what
+// the settings of that moment want; this build's library has it all.
+TEST_F(ArchiverTest, StartUpCheckAsksForTheMethodsTheSettingsWant)
 {
-    EXPECT_TRUE(m_program.named.endsWith(QStringLiteral("/7za")));
-    EXPECT_TRUE(QFileInfo(m_program.program).isExecutable());
-    // The Debian wrapper script is skipped: what runs is no script.
-    QFile program(m_program.program);
-    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
-    EXPECT_NE(program.read(2), "#!");
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::BeforePass, m_program, m_work), 1);
-}
+    EXPECT_EQ(InstallArchiver(ZipUse::Write, AllZipMethods()), 1);
+    EXPECT_EQ(InstallArchiver(ZipUse::Read, AllZipMethods()), 1);
+    EXPECT_EQ(InstallArchiver(ZipUse::Write, {}), 1);
 
-TEST_F(ArchiverTest, MissingOrUnusableArchiverIsReported)
-{
-    ArchiverProgram found;
-    m_env.set("FERNHOLD_7ZA", QFile::encodeName(m_source + QStringLiteral("7za")));
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 0);
-
-    // There but not executable.
-    const QString copy = m_source + QStringLiteral("7za");
-    ASSERT_TRUE(QFile::copy(m_program.program, copy));
-    ASSERT_TRUE(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 0);
-
-    // Executable but no 7-Zip.
-    m_env.set("FERNHOLD_7ZA", "/bin/true");
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 0);
-
-    // Not on PATH.
-    m_env.unset("FERNHOLD_7ZA");
-    m_env.set("PATH", QFile::encodeName(m_output));
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 0);
-    EXPECT_FALSE(locateArchiver().has_value());
-}
-
-TEST_F(ArchiverTest, CheckBeforePassNoticesALostArchiver)
-{
-    const QString copy = m_source + QStringLiteral("my7za");
-    ASSERT_TRUE(QFile::copy(m_program.program, copy));
-    m_env.set("FERNHOLD_7ZA", QFile::encodeName(copy));
-    ArchiverProgram found;
-    ASSERT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 1);
-    EXPECT_EQ(found.program, copy);
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::BeforePass, found, m_work), 1);
-
-    ASSERT_TRUE(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::BeforePass, found, m_work), 0);
-    ASSERT_TRUE(QFile::remove(copy));
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::BeforePass, found, m_work), 0);
-}
-
-TEST_F(ArchiverTest, ArchiverNamedByNameIsLookedUpOnPath)
-{
-    const QString folder = m_home.path() + QStringLiteral("bin/");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(QFile::link(m_program.program, folder + QStringLiteral("seven")));
-    m_env.set("PATH", QFile::encodeName(folder));
-    m_env.set("FERNHOLD_7ZA", "seven");
-    ArchiverProgram found;
-    ASSERT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 1);
-    EXPECT_EQ(found.named, folder + QStringLiteral("seven"));
-}
-
-TEST_F(ArchiverTest, WrapperScriptIsResolvedOnlyWhenItDoesNothingElse)
-{
-    const QString real = m_program.program;
-    const QString simple =
-        writeScript(m_source + QStringLiteral("simple"),
-                    "#! /bin/sh\n# wrapper\nexec " + QFile::encodeName(real) + " \"$@\"\n");
-    EXPECT_EQ(resolveWrapperScript(simple), real);
-    const QString quoted =
-        writeScript(m_source + QStringLiteral("quoted"),
-                    "#!/bin/bash\n\nexec \"" + QFile::encodeName(real) + "\" \"$@\"\n");
-    EXPECT_EQ(resolveWrapperScript(quoted), real);
-
-    const QString busy =
-        writeScript(m_source + QStringLiteral("busy"), "#!/bin/sh\nexport LC_ALL=C.UTF-8\nexec " +
-                                                           QFile::encodeName(real) + " \"$@\"\n");
-    EXPECT_EQ(resolveWrapperScript(busy), busy);
-    const QString fewer = writeScript(m_source + QStringLiteral("fewer"),
-                                      "#!/bin/sh\nexec " + QFile::encodeName(real) + " a \"$@\"\n");
-    EXPECT_EQ(resolveWrapperScript(fewer), fewer);
-    const QString nowhere =
-        writeScript(m_source + QStringLiteral("nowhere"), "#!/bin/sh\nexec /no/such/7za \"$@\"\n");
-    EXPECT_EQ(resolveWrapperScript(nowhere), nowhere);
-    EXPECT_EQ(resolveWrapperScript(real), real);
-
-    // A script that is kept still runs, and packs.
-    m_env.set("FERNHOLD_7ZA", QFile::encodeName(busy));
-    ArchiverProgram found;
-    ASSERT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 1);
-    EXPECT_EQ(found.program, busy);
-    const QString file = writeSource(QStringLiteral("a.txt"), "via script");
-    const Archiver zip(found.program, m_work);
-    ASSERT_EQ(zip.PackFile(file, zipPath()), 1);
-    EXPECT_EQ(zip.VerifyArchive(zipPath(), QStringLiteral("a.txt"), 10), 1);
-}
-
-TEST_F(ArchiverTest, CheckBeforePassFollowsAMovedProgram)
-{
-    const QString first = m_source + QStringLiteral("first7za");
-    const QString second = m_source + QStringLiteral("second7za");
-    ASSERT_TRUE(QFile::copy(m_program.program, first));
-    const QString script = writeScript(m_source + QStringLiteral("7za"),
-                                       "#!/bin/sh\nexec " + QFile::encodeName(first) + " \"$@\"\n");
-    m_env.set("FERNHOLD_7ZA", QFile::encodeName(script));
-    ArchiverProgram found;
-    ASSERT_EQ(InstallArchiver(ArchiverCheck::StartUp, found, m_work), 1);
-    EXPECT_EQ(found.program, first);
-
-    ASSERT_TRUE(QFile::rename(first, second));
-    writeScript(script, "#!/bin/sh\nexec " + QFile::encodeName(second) + " \"$@\"\n");
-    EXPECT_EQ(InstallArchiver(ArchiverCheck::BeforePass, found, m_work), 1);
-    EXPECT_EQ(found.program, second);
+    JobSettings settings;
+    settings.CompressData = 1;
+    settings.CryptData = 1;
+    settings.CryptPassword = QStringLiteral("pw");
+    for (int methode = 0; methode <= 2; ++methode) {
+        settings.CryptMethode = methode;
+        EXPECT_EQ(WantedZipMethods(settings), QList<ZipMethod>{*ZipMethodFromSetting(methode)});
+    }
+    // Nothing encrypted, nothing asked.
+    settings.CryptMethode = 2;
+    settings.CryptPassword.clear();
+    EXPECT_TRUE(WantedZipMethods(settings).isEmpty());
+    settings.CryptPassword = QStringLiteral("pw");
+    settings.CompressData = 0;
+    EXPECT_TRUE(WantedZipMethods(settings).isEmpty());
+    settings.CompressData = 1;
+    settings.CryptData = 0;
+    EXPECT_TRUE(WantedZipMethods(settings).isEmpty());
 }

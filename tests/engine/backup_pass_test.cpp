@@ -38,7 +38,7 @@ TEST_F(BackupPassTest, AChangedFileBecomesAZipNamedAsInTheDesignExample)
     const QString version = mirror() + QStringLiteral("report.docx@20240305~140709.zip");
     EXPECT_EQ(versions(), QStringList{QFileInfo(version).fileName()});
     EXPECT_EQ(version, m_target + file.mid(1) + QStringLiteral("@20240305~140709.zip"));
-    const Archiver archiver(m_program.program, m_folders.temp);
+    const Archiver archiver(m_folders.temp);
     EXPECT_EQ(archiver.isOneFileArchive(version, QStringLiteral("report.docx")), 1);
     EXPECT_EQ(unpacked(version, QStringLiteral("report.docx")), content);
     EXPECT_TRUE(logged(QStringLiteral("0001.5 KB\t1536\t") + file + QStringLiteral(" [1]")))

@@ -48,9 +48,11 @@ owners="$(dpkg-deb -c "$deb" | awk '$2 != "root/root" { print $2, $6 }')"
 
 # Depends: the libraries found in the binary and the programs it starts.
 depends="$(dpkg-deb -f "$deb" Depends)"
-for wanted in libc6 libqt6core6 libqt6widgets6 libcurl4 p7zip-full xdg-utils libqt6svg6; do
+for wanted in libc6 libqt6core6 libqt6widgets6 libcurl4 libzip4 xdg-utils libqt6svg6; do
     [[ ", $depends," == *", $wanted"[\ ,]* ]] || fail "Depends lacks $wanted: $depends"
 done
+# Archives are made in the program: no archiver program is needed.
+[[ ", $depends," != *", p7zip"* ]] || fail "Depends still names 7-Zip: $depends"
 for field in Maintainer Description Section; do
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "control field $field is empty"
 done
@@ -96,7 +98,7 @@ if command -v man > /dev/null; then
         --cloud-folders restore --target --to --yes --password-stdin --from --until --oldest \
         --subfolders --filter --name --date --targets --no-subfolders --changes-only \
         --keep-latest --days --size --unit --stdin trust --help --version \
-        FERNHOLD_7ZA XDG_CONFIG_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR TMPDIR \
+        XDG_CONFIG_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR TMPDIR \
         fernhold.ini sources.ini fernhold.log filetimes.txt state.ini registry.ini "EXIT STATUS"; do
         grep -qF -- "$word" <<< "$text" || fail "manual page does not mention $word"
     done

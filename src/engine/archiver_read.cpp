@@ -1,0 +1,111 @@
+#include "engine/archiver.h"
+#include "engine/engine_logging.h"
+#include "engine/zip_files.h"
+#include "platform/descriptor.h"
+#include "platform/file_name.h"
+#include "platform/native_paths.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fernhold {
+
+namespace {
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+int Archiver::VerifyArchive(const QString& archive, const QString& name, const PackedSource& packed,
+                            const QString& source) const
+{
+    const ZipHandle zip = OpenZipForReading(inWorkFolder(archive));
+    if (!zip || zip_get_num_entries(zip.get(), 0) != 1) {
+        return 0;
+    }
+    const auto index = FindZipEntry(zip.get(), name);
+    if (!index) {
+        return 0;
+    }
+    const auto bytes = ReadZipEntry(zip.get(), *index, packed.password, {}, m_mustStop);
+    if (!bytes || bytes->size != packed.size || bytes->crc != packed.crc) {
+        qCWarning(lcEngine) << "archive does not read back as packed:" << archive;
+        return 0;
+    }
+    // The bytes read are one state of the file only when nothing wrote to
+    // it meanwhile: a write moves its change time, an append its size too.
+    const auto now = SourceStateOf(source);
+    if (!now || *now != packed.before || now->size != packed.size) {
+        qCWarning(lcEngine) << "source changed while it was packed:" << source;
+        return 0;
+    }
+    return 1;
+}
+
+int Archiver::isOneFileArchive(const QString& archive, const QString& name) const
+{
+    const ZipHandle zip = OpenZipForReading(inWorkFolder(archive));
+    if (!zip || zip_get_num_entries(zip.get(), 0) != 1 || name.isEmpty() || name.contains(u'/')) {
+        return 0;
+    }
+    return FindZipEntry(zip.get(), name) ? 1 : 0;
+}
+
+int Archiver::UnpackFile(const QString& archive, const QString& outputFolder, const QString& name,
+                         const QString& password) const
+{
+    if (name.isEmpty() || name.contains(u'/')) {
+        return 0;
+    }
+    const QString unpacked = outputFolder + name;
+    // An old file of that name must not pass for the new one.
+    (void)RemoveFilePath(unpacked);
+    const ZipHandle zip = OpenZipForReading(inWorkFolder(archive));
+    if (!zip) {
+        return 0;
+    }
+    const auto index = FindZipEntry(zip.get(), name);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (!index || zip_stat_index(zip.get(), *index, 0, &stat) != 0) {
+        return 0;
+    }
+    const Descriptor out(::open(EncodeFileName(unpacked).constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (out.get() < 0) {
+        return 0;
+    }
+    const auto bytes = ReadZipEntry(
+        zip.get(), *index, password,
+        [&out](const char* data, qint64 size) { return writeAll(out.get(), data, size); },
+        m_mustStop);
+    const bool ok = bytes.has_value() && ::fsync(out.get()) == 0;
+    if (ok && (stat.valid & ZIP_STAT_MTIME) != 0) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {stat.mtime, 0}};
+        (void)::futimens(out.get(), times);
+    }
+    if (!ok) {
+        // A wrong password or damaged data leave nothing behind.
+        (void)RemoveFilePath(unpacked);
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace fernhold
