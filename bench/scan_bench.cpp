@@ -11,6 +11,7 @@
 #include "core/status_line.h"
 #include "core/text_table.h"
 #include "core/user_interface.h"
+#include "engine/backup_state.h"
 #include "engine/exclusion_rules.h"
 #include "engine/index_scan.h"
 #include "engine/index_walks.h"
@@ -97,7 +98,10 @@ struct Bench
         run.Status = 1;
     }
 
-    [[nodiscard]] IndexEnvironment env() { return {index, run, statusLine, ui, clock, QString()}; }
+    [[nodiscard]] IndexEnvironment env()
+    {
+        return {index, run, statusLine, ui, clock, QString(), state};
+    }
 
     // Files the backup walk hands on.
     long walk()
@@ -121,6 +125,7 @@ struct Bench
     SystemClock clock;
     StatusLine statusLine;
     SourceIndex index;
+    BackupState state{QString()}; // never saved: the bench writes no table
 };
 
 int check(const QString& tree, long files)
