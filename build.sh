@@ -16,7 +16,7 @@ cd "$here"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libcurl4-openssl-dev zlib1g-dev libsqlite3-dev
-    p7zip-full unzip
+    p7zip-full unzip strace
     libgtest-dev googletest
     python3 python3-pyftpdlib vsftpd openssl openssh-server
     libqt6svg6
