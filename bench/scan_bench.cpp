@@ -41,6 +41,16 @@ public:
     {
         return yes;
     }
+    void showStatusLine(const QString&) override {}
+    void showProgramStatus(int, const QString&) override {}
+    void showStatusText(const QString&) override {}
+    [[nodiscard]] QString pickFolder(const QString&, const QString&) override { return {}; }
+    void setBusy(bool) override {}
+    void showProgress(int, int) override {}
+    void showCleanupStatus(const QString&) override {}
+    void showCleanupRunning(bool) override {}
+    void showRestorePath(const QString&) override {}
+    void focusRestorePassword() override {}
 };
 
 int makeTree(const QString& root, long files)

@@ -95,14 +95,15 @@ public:
     [[nodiscard]] bool CarriesReference() const { return m_carryReference; }
     void setCarryReference(bool carry) { m_carryReference = carry; }
 
-    // The records of the file-time table, ascending: the sorted index, and the
-    // reference too while it is carried. Unmerged records are left out.
+    // The records of the file-time table: the sorted index, and the reference
+    // too while it is carried, ascending; then index records appended since
+    // the last sort. Claims not yet merged are left out.
     [[nodiscard]] qsizetype TableCount() const;
     template <typename Function> void forEachTableRecord(Function&& function) const
     {
         const std::uint32_t wanted = kIndexed | (m_carryReference ? kReference : 0U);
-        for (std::size_t i = 0; i < m_sorted; ++i) {
-            if ((m_entries[i].marks & wanted) != 0) {
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            if ((m_entries[i].marks & (i < m_sorted ? wanted : kIndexed)) != 0) {
                 function(m_entries[i].record());
             }
         }
