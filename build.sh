@@ -16,7 +16,7 @@ cd "$here"
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libcurl4-openssl-dev zlib1g-dev libsqlite3-dev libzip-dev libssl-dev
-    p7zip-full unzip zip
+    p7zip-full unzip zip strace
     libgtest-dev googletest
     python3 python3-pyftpdlib vsftpd openssl openssh-server
     libqt6svg6

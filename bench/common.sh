@@ -8,9 +8,10 @@ build="$here/${FERNHOLD_BENCH_BUILD:-build/bench}"
 # Builds TARGET in a release build of its own; its log is shown only on failure.
 bench_build() {
     mkdir -p "$build"
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DFERNHOLD_TESTS=OFF -DFERNHOLD_BENCH=ON \
-        $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) &&
+        -DFERNHOLD_TESTS=OFF -DFERNHOLD_BENCH=ON "${launcher[@]}" &&
         cmake --build "$build" -j 2 --target "$1"; } >"$build/bench-build.log" 2>&1; then
         cat "$build/bench-build.log" >&2
         exit 1

@@ -1,5 +1,6 @@
 // The program behind bench/scan.sh:
-//   fernhold_scan_bench make-tree DIR FILES   a tree of FILES small files, 1000 a folder
+//   fernhold_scan_bench make-tree DIR FILES   a tree of FILES small files, 1000 a folder,
+//                                             each with a modification time of its own
 //   fernhold_scan_bench check DIR FILES       the walks see every file (no rule skips them)
 //   fernhold_scan_bench measure DIR FILES     one IndexScan and one BackupFolder walk over
 //                                             the unchanged tree; prints
@@ -11,6 +12,7 @@
 #include "core/status_line.h"
 #include "core/text_table.h"
 #include "core/user_interface.h"
+#include "engine/backup_state.h"
 #include "engine/exclusion_rules.h"
 #include "engine/index_scan.h"
 #include "engine/index_walks.h"
@@ -40,6 +42,16 @@ public:
     {
         return yes;
     }
+    void showStatusLine(const QString&) override {}
+    void showProgramStatus(int, const QString&) override {}
+    void showStatusText(const QString&) override {}
+    [[nodiscard]] QString pickFolder(const QString&, const QString&) override { return {}; }
+    void setBusy(bool) override {}
+    void showProgress(int, int) override {}
+    void showCleanupStatus(const QString&) override {}
+    void showCleanupRunning(bool) override {}
+    void showRestorePath(const QString&) override {}
+    void focusRestorePassword() override {}
 };
 
 int makeTree(const QString& root, long files)
@@ -57,8 +69,15 @@ int makeTree(const QString& root, long files)
             base + QByteArray::number(i / 1000) + "/file" + QByteArray::number(i % 1000) + ".txt";
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const QByteArray content = "small file " + QByteArray::number(i) + "\n";
-        if (fd < 0 || ::write(fd, content.constData(), static_cast<size_t>(content.size())) !=
-                          content.size()) {
+        // A time of its own for every file: files made within one clock tick
+        // would otherwise share times, size and name checksum, and the index
+        // holds a state once however many files have it.
+        const struct timespec times[2] = {{1700000000 + i / 1000, (i % 1000) * 1000},
+                                          {1700000000 + i / 1000, (i % 1000) * 1000}};
+        if (fd < 0 ||
+            ::write(fd, content.constData(), static_cast<size_t>(content.size())) !=
+                content.size() ||
+            ::futimens(fd, times) != 0) {
             std::perror(path.constData());
             return 1;
         }
@@ -97,7 +116,10 @@ struct Bench
         run.Status = 1;
     }
 
-    [[nodiscard]] IndexEnvironment env() { return {index, run, statusLine, ui, clock, QString()}; }
+    [[nodiscard]] IndexEnvironment env()
+    {
+        return {index, run, statusLine, ui, clock, QString(), state};
+    }
 
     // Files the backup walk hands on.
     long walk()
@@ -121,6 +143,7 @@ struct Bench
     SystemClock clock;
     StatusLine statusLine;
     SourceIndex index;
+    BackupState state{QString()}; // never saved: the bench writes no table
 };
 
 int check(const QString& tree, long files)

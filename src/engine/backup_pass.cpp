@@ -49,7 +49,7 @@ private:
     [[nodiscard]] bool anyTargetConfigured() const;
     void waitForTargets();
     void walkSources();
-    void walkSource(const SourceEntry& source, const BackupWalk& walk,
+    void walkSource(int number, SourceEntry& source, const BackupWalk& walk,
                     const BackupFileFunction& backupFile, SingleFileBackup& single,
                     ExclusionTally& tally);
     [[nodiscard]] bool anythingOwed() const;
@@ -192,16 +192,17 @@ void Pass::walkSources()
                   const std::optional<FileRecord>& record, const QString& targets) {
             single.BackupFile(folder, name, size, record, targets);
         };
-    for (const SourceEntry& source : m_settings.sources) {
+    for (qsizetype i = 0; i < m_settings.sources.size(); ++i) {
         if (mustStop()) {
             break;
         }
-        if (source.Indexed != 1 || !CanListFolder(source.SourceDirPfad) ||
+        SourceEntry& source = m_settings.sources[i];
+        if (!CanListFolder(source.SourceDirPfad) ||
             FirstReadyTarget(source.SourceDirTarget, m_pass.TargetReady) == 0) {
             continue;
         }
         logTemporarySource(rules, source.SourceDirPfad);
-        walkSource(source, walk, backupFile, single, tally);
+        walkSource(static_cast<int>(i) + 1, source, walk, backupFile, single, tally);
     }
     if (const QString excluded = tally.summary(); !excluded.isEmpty()) {
         log(kTabs + Text("TXT00480") + QStringLiteral(": ") + excluded);
@@ -211,7 +212,7 @@ void Pass::walkSources()
     m_result.newFiles = m_s.index.MergeWorking();
 }
 
-void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
+void Pass::walkSource(int number, SourceEntry& source, const BackupWalk& walk,
                       const BackupFileFunction& backupFile, SingleFileBackup& single,
                       ExclusionTally& tally)
 {
@@ -225,9 +226,26 @@ void Pass::walkSource(const SourceEntry& source, const BackupWalk& walk,
             source.SourceDirPfad);
     }
     single.setFirstSave(!owed.isEmpty());
-    const int complete =
-        BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter, source.SourceDirPfad,
-                     source.SourceDirTarget, backupFile, owed, &tally);
+    int complete = 0;
+    if (source.Indexed == 1) {
+        complete =
+            BackupFolder(walk, source.SourceDirSub == 1, source.SourceDirFilter,
+                         source.SourceDirPfad, source.SourceDirTarget, backupFile, owed, &tally);
+    } else {
+        // Not indexed yet (a single run, a folder that came back): indexed in
+        // the same walk. A source whose states are in the table is compared
+        // with it, so what changed while it could not be read is saved.
+        const bool compare = m_s.state.known(source) && m_s.run.TakeIndexAsReference.load() == 0;
+        const SourcePassWalk sourceWalk{source.SourceDirPfad, source.SourceDirSub == 1,
+                                        source.SourceDirFilter, source.SourceDirTarget, owed};
+        IndexCounts counts;
+        complete =
+            IndexAndBackupFolder(walk, m_s.index, sourceWalk, compare, backupFile, &tally, counts);
+        if (complete == 1) {
+            source.Indexed = 1;
+            m_result.indexed.push_back({number, source.SourceDirPfad, source.SourceDirSub});
+        }
+    }
     single.setFirstSave(false);
     if (complete == 1) {
         // Every file was handed to every ready target; those that failed are
@@ -353,11 +371,15 @@ BackupPassResult Pass::run()
         status(Text("TXT00065"));
         log(kTabs + Text("TXT00151"));
     }
-    m_result.indexed = IndexLateSources(m_settings, m_env);
     waitForTargets();
     m_pass.PassFileList.clear();
     if (m_result.readyTargets > 0) {
         walkSources();
+    }
+    // Sources the walk did not reach (no ready target) are indexed on their
+    // own; the table is saved below.
+    for (IndexedSource& late : IndexLateSources(m_settings, m_env, false)) {
+        m_result.indexed.push_back(std::move(late));
     }
     if (SaveFileTimeTable(m_s.index, m_s.fileTimeTablePath, m_s.clock, m_s.ui) == 1 &&
         !anythingOwed()) {

@@ -5,6 +5,7 @@
 #include "core/settings_fields.h"
 #include "platform/file_io.h"
 
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <algorithm>
 
@@ -58,6 +59,7 @@ bool BackupState::load()
         }
         std::sort(m_firstSave.begin(), m_firstSave.end());
     }
+    m_written = bytes.value_or(QByteArray());
     if (!bytes) {
         return false;
     }
@@ -111,7 +113,17 @@ int BackupState::save() const
         file.setValue(QStringLiteral("CompareAtNextStart"),
                       m_compareAtNextStart ? QStringLiteral("1") : QStringLiteral("0"));
     }
-    return WriteFileAtomically(m_path, file.serialize(), true);
+    const QByteArray bytes = file.serialize();
+    QMutexLocker lock(&m_mutex);
+    // A file that would not change is left as it is.
+    if (bytes == m_written && QFileInfo::exists(m_path)) {
+        return 1;
+    }
+    if (WriteFileAtomically(m_path, bytes, true) != 1) {
+        return 0;
+    }
+    m_written = bytes;
+    return 1;
 }
 
 void BackupState::adoptSources(const JobSettings& settings, bool assumeSaved)

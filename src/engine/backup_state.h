@@ -100,6 +100,7 @@ private:
     QHash<QString, Mark> m_sources;
     std::array<qint64, 10> m_cleanup{};
     bool m_compareAtNextStart = false;
+    mutable QByteArray m_written; // the file as last read or written
 };
 
 } // namespace fernhold

@@ -9,10 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <optional>
-#include <vector>
+#include <sys/stat.h>
 
 namespace fernhold {
 
@@ -69,9 +70,56 @@ bool readLine(QFile& file, std::array<char, 128>& buffer, QByteArrayView& line, 
     return true;
 }
 
-} // namespace
+// A digest of a table's records in order, to tell a save that would write
+// the same table again.
+class TableDigest
+{
+public:
+    explicit TableDigest(qint64 count) : m_value(mix(static_cast<std::uint64_t>(count))) {}
 
-int WriteFileTimeTable(const SourceIndex& index, const QString& path)
+    void add(const FileRecord& record)
+    {
+        m_value = mix(m_value ^ record.creation);
+        m_value = mix(m_value ^ record.lastWrite);
+        m_value = mix(m_value ^ record.size);
+        m_value = mix(m_value ^ record.nameChecksum);
+    }
+    [[nodiscard]] std::uint64_t value() const { return m_value; }
+
+private:
+    static std::uint64_t mix(std::uint64_t x)
+    {
+        x += 0x9E3779B97F4A7C15ULL;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+        return x ^ (x >> 31);
+    }
+
+    std::uint64_t m_value;
+};
+
+std::uint64_t digestOf(const SourceIndex& index)
+{
+    TableDigest digest(index.TableCount());
+    index.forEachTableRecord([&digest](const FileRecord& record) { digest.add(record); });
+    return digest.value();
+}
+
+// The file as it is on disk now, with the digest of the records it holds.
+std::optional<SourceIndex::StoredTable> storedTable(const QString& path, std::uint64_t digest)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    return SourceIndex::StoredTable{path, digest, static_cast<qint64>(info.st_size),
+                                    static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000LL +
+                                        info.st_mtim.tv_nsec,
+                                    static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// Writes the table; gives the digest of what it wrote.
+int writeTable(const SourceIndex& index, const QString& path, std::uint64_t& writtenDigest)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -81,40 +129,51 @@ int WriteFileTimeTable(const SourceIndex& index, const QString& path)
         file.cancelWriting();
         return 0;
     }
-    const auto records = index.IndexedRecords();
     // While a source could not be read, the states of the last run stay in the
     // table beside today's, so its changes can still be told when it is back.
-    const auto carried =
-        index.CarriesReference() ? index.ReferenceRecords() : std::span<const FileRecord>();
-    std::vector<FileRecord> merged;
-    if (!carried.empty()) {
-        merged.reserve(records.size() + carried.size());
-        std::set_union(records.begin(), records.end(), carried.begin(), carried.end(),
-                       std::back_inserter(merged));
-    }
-    const std::span<const FileRecord> all =
-        carried.empty() ? records : std::span<const FileRecord>(merged.data(), merged.size());
-    QByteArray chunk = QByteArray::number(static_cast<qint64>(all.size())) + "\r\n";
+    const qsizetype count = index.TableCount();
+    TableDigest digest(count);
+    QByteArray chunk = QByteArray::number(static_cast<qint64>(count)) + "\r\n";
     chunk.reserve(kChunkRecords * kLineBytes);
-    for (std::size_t i = 0; i < all.size(); ++i) {
+    bool written = true;
+    index.forEachTableRecord([&](const FileRecord& record) {
+        digest.add(record);
         const qsizetype at = chunk.size();
         chunk.resize(at + kLineBytes);
-        WriteFileRecordText(all[i], chunk.data() + at);
+        WriteFileRecordText(record, chunk.data() + at);
         chunk[at + kFileRecordTextLength] = '\r';
         chunk[at + kFileRecordTextLength + 1] = '\n';
         if (chunk.size() >= kChunkRecords * kLineBytes) {
-            if (file.write(chunk) != chunk.size()) {
-                file.cancelWriting();
-                return 0;
-            }
+            written = written && file.write(chunk) == chunk.size();
             chunk.resize(0);
         }
-    }
-    if (file.write(chunk) != chunk.size()) {
+    });
+    if (!written || file.write(chunk) != chunk.size() || !file.commit()) {
         file.cancelWriting();
         return 0;
     }
-    return file.commit() ? 1 : 0;
+    writtenDigest = digest.value();
+    return 1;
+}
+
+} // namespace
+
+int WriteFileTimeTable(const SourceIndex& index, const QString& path)
+{
+    std::uint64_t digest = 0;
+    return writeTable(index, path, digest);
+}
+
+bool TableUnchanged(const SourceIndex& index, const QString& path)
+{
+    const auto& stored = index.storedTable();
+    if (!stored || stored->path != path) {
+        return false;
+    }
+    // The file must still be the one read or written, not a copy put there.
+    const auto now = storedTable(path, stored->digest);
+    return now && now->bytes == stored->bytes && now->modifiedNs == stored->modifiedNs &&
+           now->inode == stored->inode && digestOf(index) == stored->digest;
 }
 
 int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& clock,
@@ -124,9 +183,15 @@ int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& cloc
     if (path.isEmpty()) {
         return 1; // a run that must leave the table of the last good run alone
     }
-    if (WriteFileTimeTable(index, path) == 1) {
+    if (TableUnchanged(index, path)) {
         return 1;
     }
+    std::uint64_t digest = 0;
+    if (writeTable(index, path, digest) == 1) {
+        index.setStoredTable(storedTable(path, digest));
+        return 1;
+    }
+    index.setStoredTable(std::nullopt);
     ui.showMessage(Text(QStringLiteral("TXT00001")),
                    Text(QStringLiteral("TXT00134")) + QStringLiteral(" \r\n") + path,
                    MessageIcon::Warning);
@@ -159,15 +224,26 @@ int ReadFileTimeTable(SourceIndex& index, const QString& path, bool& damaged)
     }
     damaged = !declared.has_value();
     // Every line that holds a record is kept, also beyond a damaged count:
-    // what can be read still tells unchanged files from changed ones.
-    std::vector<FileRecord> records;
+    // what can be read still tells unchanged files from changed ones. Room is
+    // taken once, for what the file can hold, so a large table is not copied
+    // while it grows.
+    const qint64 fits = file.size() / kLineBytes + 1;
+    index.BeginReference(static_cast<std::size_t>(declared ? std::min(*declared, fits) : fits));
+    // A table as this program writes it (ascending, each record once) is
+    // remembered, so a run that finds every state unchanged leaves it alone.
+    TableDigest digest(declared.value_or(0));
+    bool ascending = true;
+    std::optional<FileRecord> previous;
     qint64 lines = 0;
     while (readLine(file, buffer, line, whole)) {
         ++lines;
         const bool counted = declared && lines <= *declared;
         const auto record = whole ? ParseFileRecord(line) : std::nullopt;
         if (record) {
-            records.push_back(*record);
+            index.AppendReference(*record);
+            digest.add(*record);
+            ascending = ascending && (!previous || *previous < *record);
+            previous = record;
             damaged = damaged || !counted;
         } else if (counted || !line.trimmed().isEmpty()) {
             damaged = true;
@@ -178,7 +254,9 @@ int ReadFileTimeTable(SourceIndex& index, const QString& path, bool& damaged)
     }
     // A table that was there is a reference even when it lists no file: the
     // last run knew of none, so every file found now is new to it.
-    index.SetReference(std::move(records), true);
+    index.EndReference(true);
+    file.close();
+    index.setStoredTable(!damaged && ascending ? storedTable(path, digest.value()) : std::nullopt);
     return 1;
 }
 

@@ -19,9 +19,14 @@ class UserInterface;
 // written too.
 [[nodiscard]] int WriteFileTimeTable(const SourceIndex& index, const QString& path);
 
-// Writes the table, remembers the time in the index (LastIndexSave) and, when
-// it cannot be written, says so in a message box. Gives 1 on success. An empty
-// `path` writes nothing (a run that must not replace the last good table).
+// True when the file at `path` is still the table this index last read or
+// saved there and holds exactly the records a save would write now.
+[[nodiscard]] bool TableUnchanged(const SourceIndex& index, const QString& path);
+
+// Writes the table unless TableUnchanged, remembers the time in the index
+// (LastIndexSave) and, when it cannot be written, says so in a message box.
+// Gives 1 on success. An empty `path` writes nothing (a run that must not
+// replace the last good table).
 int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& clock,
                       UserInterface& ui);
 
@@ -29,7 +34,8 @@ int SaveFileTimeTable(SourceIndex& index, const QString& path, const Clock& cloc
 // record; damaged lines are left out (they could never match). Memory stays
 // bounded by the file's length whatever the first line says. A table that was
 // read is a reference even when it is empty or damaged, so files it does not
-// list count as changed. `damaged` tells whether anything besides a count and
+// list count as changed. A table read whole, in the order this program
+// writes it, is remembered for TableUnchanged. `damaged` tells whether anything besides a count and
 // that many records was found (a bad count, junk, missing or extra lines). A
 // file that cannot be opened leaves the reference as it was; gives 1 when the
 // file was read.

@@ -101,7 +101,8 @@ void ApplyIndexedSources(JobSettings& settings, const std::vector<IndexedSource>
     }
 }
 
-std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEnvironment& env)
+std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEnvironment& env,
+                                            bool save)
 {
     std::vector<IndexedSource> added;
     const FolderIdSet targetRoots = TargetRootFolders(settings);
@@ -124,7 +125,9 @@ std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEn
     if (!added.empty()) {
         env.index.SortIndex();
         env.index.Compact();
-        saveTables(env);
+        if (save) {
+            saveTables(env);
+        }
     }
     return added;
 }

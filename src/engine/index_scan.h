@@ -68,8 +68,10 @@ void ApplyIndexedSources(JobSettings& settings, const std::vector<IndexedSource>
 // is compared with it, so what changed while it could not be read is saved;
 // the files of any other count as known. Sets `Indexed` in `settings` (the
 // worker's copy) and gives the sources for ApplyIndexedSources. When any was
-// added the index is sorted and the table written. Stops with the pass.
-std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEnvironment& env);
+// added the index is sorted and, with `save`, the table written. Stops with
+// the pass.
+std::vector<IndexedSource> IndexLateSources(JobSettings& settings, const IndexEnvironment& env,
+                                            bool save = true);
 
 // State of the running backup pass, re-created for every pass; the index
 // walks share the first three fields with it.

@@ -83,4 +83,25 @@ int BackupFolder(const BackupWalk& walk, bool includeSub, const QString& filter,
                  const BackupFileFunction& backupFile, const QString& unchangedTargets = {},
                  ExclusionTally* tally = nullptr);
 
+// A source a pass walks, with what BackupFolder takes for it.
+struct SourcePassWalk
+{
+    QString folderPath;
+    bool includeSub = true;
+    QString filter;
+    QString sourceDirTarget;
+    QString unchangedTargets; // targets still owed every file of the source
+};
+
+// The pass's walk of a source that is not yet indexed, in one walk where an
+// IndexFolder and a BackupFolder after it would take two: every file's state
+// joins `index` as IndexFolder records it (with `compare`, and a reference to
+// compare with, only the states the reference holds), and each file
+// BackupFolder would then find new or changed, or owed to
+// `unchangedTargets`, goes to `backupFile`. Gives 1 when the walk ran to its
+// end.
+int IndexAndBackupFolder(const BackupWalk& walk, SourceIndex& index, const SourcePassWalk& source,
+                         bool compare, const BackupFileFunction& backupFile, ExclusionTally* tally,
+                         IndexCounts& counts);
+
 } // namespace fernhold

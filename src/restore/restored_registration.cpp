@@ -27,6 +27,7 @@ int RegisterInFileTimeTable(const QString& tablePath, const QStringList& files)
     for (const FileRecord& record : table.ReferenceRecords()) {
         index.AppendIndexed(record);
     }
+    index.SortIndex();
     const int added = RegisterRestoredFiles(index, files);
     if (added == 0) {
         return 0;

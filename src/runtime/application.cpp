@@ -218,8 +218,9 @@ std::optional<int> Application::startUp()
         m_shell->open(*this);
     }
     startDelay();
-    // A full backup empties the index again at once, so its scan is skipped.
-    if (!TerminationWatch::requested() && !m_quitRequested && !(m_options.once && m_options.full)) {
+    // A single run indexes its sources in the walk of its pass, reading each
+    // file's state once (a full backup empties the index anyway).
+    if (!TerminationWatch::requested() && !m_quitRequested && !m_options.once) {
         (void)startIndexScan();
     }
     return std::nullopt;
@@ -425,14 +426,18 @@ int Application::startIndexScan()
         [settings = m_settings, env, result] { *result = IndexScan(settings, env); },
         [this, result] {
             ApplyIndexedSources(m_settings, result->indexed);
-            // The comparison asked for by a run that could not
-            // read its settings has been made.
-            if (m_settingsTrusted && m_state.compareAtNextStart()) {
-                m_state.setCompareAtNextStart(false);
-                (void)m_state.save();
-            }
+            comparisonMade();
         },
         m_settings.ProcessPriorityLower == 1);
+}
+
+void Application::comparisonMade()
+{
+    // The comparison asked for by a run that could not read its settings.
+    if (m_settingsTrusted && m_state.compareAtNextStart()) {
+        m_state.setCompareAtNextStart(false);
+        (void)m_state.save();
+    }
 }
 
 int Application::startBackupPass()
@@ -458,6 +463,11 @@ int Application::startBackupPass()
                 TellPassOutcome(*m_shell, *result, m_clock.now());
             }
             ApplyIndexedSources(m_settings, result->indexed);
+            if (m_options.once &&
+                std::all_of(m_settings.sources.cbegin(), m_settings.sources.cend(),
+                            [](const SourceEntry& e) { return e.Indexed == 1; })) {
+                comparisonMade(); // the pass of a single run indexed every source
+            }
             if (result->fullBackupStarted) {
                 m_settings.InitialFullBackupLastStarted = *result->fullBackupStarted;
                 if (m_settingsTrusted) {

@@ -81,6 +81,7 @@ private:
     void runOnce();
     void programEnd();
     [[nodiscard]] int onceExitCode() const;
+    void comparisonMade();
     // Settings read from the file that cannot work as they stand.
     void reportSettingProblems();
     [[nodiscard]] QString fileTimePath() const;

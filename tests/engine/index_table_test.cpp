@@ -8,6 +8,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 
 using namespace fernhold;
 using fernhold::test::FakeUserInterface;
@@ -238,4 +239,133 @@ TEST_F(FileTimeTableTest, SaveReportsATableThatCannotBeWritten)
     EXPECT_EQ(ui.messages()[0].text,
               Text(QStringLiteral("TXT00134")) + QStringLiteral(" \r\n") + bad);
     EXPECT_EQ(ui.messages()[0].icon, MessageIcon::Warning);
+}
+
+TEST(SourceIndexTest, AStateTheIndexAndTheReferenceShareIsHeldOnce)
+{
+    constexpr int kCount = 50000;
+    std::vector<FileRecord> table;
+    for (int n = kCount; n >= 1; --n) {
+        table.push_back(rec(static_cast<std::uint64_t>(n)));
+    }
+    SourceIndex index;
+    index.SetReference(table, true);
+    for (int n = 1; n <= kCount; ++n) {
+        EXPECT_TRUE(index.IndexFound(rec(static_cast<std::uint64_t>(n)), true));
+    }
+    // A state the reference lacks stays out when only referenced ones count.
+    EXPECT_FALSE(index.IndexFound(rec(kCount + 1), true));
+    EXPECT_EQ(index.IndexCount(), kCount);
+    EXPECT_EQ(index.ReferenceCount(), kCount);
+    EXPECT_LE(index.MemoryBytes(), 32 * (kCount + 16 + kCount / 16));
+    EXPECT_TRUE(index.LookupRecord(rec(kCount)));
+    EXPECT_FALSE(index.LookupRecord(rec(kCount + 1)));
+
+    // A claim of the pass is counted apart, merged once and then searched.
+    index.BeginPass();
+    index.ClaimRecord(rec(kCount + 1));
+    EXPECT_TRUE(index.IndexFound(rec(kCount + 2), false)); // a new source's file
+    EXPECT_FALSE(index.LookupRecord(rec(kCount + 1)));
+    EXPECT_EQ(index.WorkingCount(), kCount + 2);
+    EXPECT_EQ(index.MergeWorking(), 1);
+    EXPECT_TRUE(index.LookupRecord(rec(kCount + 1)));
+    EXPECT_TRUE(index.LookupRecord(rec(kCount + 2)));
+    EXPECT_FALSE(index.InReference(rec(kCount + 1)));
+    EXPECT_EQ(index.IndexCount(), kCount + 2);
+
+    // Emptying the index keeps the reference; the index taken as reference
+    // drops what only the old reference held.
+    index.EmptyIndex();
+    EXPECT_EQ(index.IndexCount(), 0);
+    EXPECT_EQ(index.ReferenceCount(), kCount);
+    EXPECT_FALSE(index.LookupRecord(rec(1)));
+    index.AppendIndexed(rec(2));
+    index.AppendIndexed(rec(kCount + 5));
+    index.SortIndex();
+    index.TakeIndexAsReference();
+    EXPECT_EQ(index.ReferenceRecords(), (std::vector{rec(2), rec(kCount + 5)}));
+    EXPECT_FALSE(index.InReference(rec(1)));
+}
+
+TEST_F(FileTimeTableTest, ASaveThatWouldWriteTheSameTableWritesNothing)
+{
+    ManualClock clock;
+    FakeUserInterface ui;
+    const QString path = home.path() + QStringLiteral("filetimes.txt");
+    for (int n : {4, 2, 8}) {
+        index.AppendIndexed(rec(static_cast<std::uint64_t>(n)));
+    }
+    index.SortIndex();
+    ASSERT_EQ(SaveFileTimeTable(index, path, clock, ui), 1);
+    const auto identity = [&path] {
+        struct stat info = {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        return std::tuple(info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_size);
+    };
+    const auto written = identity();
+
+    // The next run reads it and finds every state again.
+    SourceIndex next;
+    ASSERT_EQ(ReadFileTimeTable(next, path), 1);
+    for (int n : {8, 4, 2}) {
+        (void)next.IndexFound(rec(static_cast<std::uint64_t>(n)), true);
+    }
+    EXPECT_TRUE(TableUnchanged(next, path));
+    clock.advanceSeconds(10);
+    ASSERT_EQ(SaveFileTimeTable(next, path, clock, ui), 1);
+    EXPECT_EQ(identity(), written);
+    EXPECT_EQ(next.LastIndexSave(), clock.nowSeconds());
+
+    // A new state is written, once.
+    next.BeginPass();
+    next.ClaimRecord(rec(5));
+    ASSERT_EQ(next.MergeWorking(), 1);
+    EXPECT_FALSE(TableUnchanged(next, path));
+    ASSERT_EQ(SaveFileTimeTable(next, path, clock, ui), 1);
+    EXPECT_EQ(TempHome::readFile(path), "4\r\n" + line(2) + line(4) + line(5) + line(8));
+    EXPECT_TRUE(TableUnchanged(next, path));
+
+    // The reference carried beside the index changes what is written.
+    next.EmptyIndex();
+    next.AppendIndexed(rec(2));
+    next.SortIndex();
+    EXPECT_FALSE(TableUnchanged(next, path));
+    next.setCarryReference(true);
+    EXPECT_FALSE(TableUnchanged(next, path)); // the reference is 2, 4, 8
+    ASSERT_EQ(SaveFileTimeTable(next, path, clock, ui), 1);
+    EXPECT_EQ(TempHome::readFile(path), "3\r\n" + line(2) + line(4) + line(8));
+
+    // A file put in its place, even with the same lines, is no table this
+    // index wrote: it is written again.
+    const QByteArray same = TempHome::readFile(path);
+    ASSERT_TRUE(QFile::remove(path));
+    write(same);
+    ASSERT_TRUE(QFile::rename(home.path() + QStringLiteral("t.txt"), path));
+    EXPECT_FALSE(TableUnchanged(next, path));
+    EXPECT_FALSE(TableUnchanged(next, path + QStringLiteral(".other")));
+}
+
+TEST_F(FileTimeTableTest, OnlyATableInTheWrittenFormIsKeptAsItIs)
+{
+    // Damaged, out of order or doubled lines: the next save writes it whole.
+    const std::vector<QByteArray> odd = {
+        "-5\r\n" + line(1) + line(2),
+        "2\r\n" + line(2) + line(1),
+        "3\r\n" + line(1) + line(1) + line(2),
+    };
+    for (const QByteArray& content : odd) {
+        SourceIndex fresh;
+        const QString path = write(content);
+        ASSERT_EQ(ReadFileTimeTable(fresh, path), 1);
+        (void)fresh.IndexFound(rec(1), true);
+        (void)fresh.IndexFound(rec(2), true);
+        EXPECT_FALSE(TableUnchanged(fresh, path)) << content.constData();
+    }
+    SourceIndex fresh;
+    const QString path = write("2\r\n" + line(1) + line(2));
+    ASSERT_EQ(ReadFileTimeTable(fresh, path), 1);
+    EXPECT_FALSE(TableUnchanged(fresh, path)); // nothing found yet
+    (void)fresh.IndexFound(rec(1), true);
+    (void)fresh.IndexFound(rec(2), true);
+    EXPECT_TRUE(TableUnchanged(fresh, path));
 }
