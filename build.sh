@@ -69,7 +69,7 @@ test)
     # die_after_fork=0: tests start child programs (7za, FTP servers) from a
     # process that already has threads; the children only exec.
     for suite in core engine; do
-        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0" \
+        TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 suppressions=$here/tests/tsan.supp" \
             "build/tsan/tests/fernhold_${suite}_tests" --gtest_brief=1 || status=1
     done
     exit "$status"
