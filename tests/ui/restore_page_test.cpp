@@ -248,7 +248,7 @@ TEST_F(RestorePageTest, DeclinedOverwriteLeavesTheFile)
     EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("keep me"));
 }
 
-TEST_F(RestorePageTest, DISABLED_RestoresToAPickedFolder)
+TEST_F(RestorePageTest, RestoresToAPickedFolder)
 {
     const QString picked = m_home.path() + QStringLiteral("picked/");
     ASSERT_TRUE(QDir().mkpath(picked));
@@ -258,14 +258,16 @@ TEST_F(RestorePageTest, DISABLED_RestoresToAPickedFolder)
     QTimer pick;
     pick.setInterval(20);
     QObject::connect(&pick, &QTimer::timeout, [&picked] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialog->setDirectory(picked);
-            dialog->selectFile(picked);
-            QMetaObject::invokeMethod(dialog, "accept");
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(top);
+            if (dialog && dialog->isVisible()) {
+                dialog->setDirectory(picked);
+                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+            }
         }
     });
     pick.start();
-    BoxAnswerer rest;
+    BoxAnswerer rest(QMessageBox::Yes);
     QTest::mouseClick(page.toFolderButton(), Qt::LeftButton);
     ASSERT_TRUE(waitIdle(page));
     pick.stop();
