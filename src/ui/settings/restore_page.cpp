@@ -31,6 +31,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace fernhold {
 
@@ -69,8 +70,15 @@ RestorePage::RestorePage(SettingsContext& context, QWidget* parent)
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_list->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    // The date and note columns keep their width while a folder holds no versions.
+    const int pad = 3 * fontMetrics().horizontalAdvance(u'0');
+    m_list->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    m_list->header()->setSectionResizeMode(2, QHeaderView::Fixed);
+    m_list->header()->resizeSection(
+        1, fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00   00:00:00")) + pad);
+    m_list->header()->resizeSection(2, std::max(fontMetrics().horizontalAdvance(Text("TXT00004")),
+                                                fontMetrics().horizontalAdvance(Text("GAD00106"))) +
+                                           pad);
     m_list->header()->setStretchLastSection(false);
     m_list->viewport()->installEventFilter(this);
 
