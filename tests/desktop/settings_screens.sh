@@ -60,6 +60,8 @@ printf '{"personal": {"path": "%s"}}\n' "$home/Dropbox" >"$home/.dropbox/info.js
 "$program" config set FTPSubDir2 /backup >/dev/null
 "$program" config set ShowSplashScreen 0 >/dev/null
 "$program" config set ProgrammStatus 1 >/dev/null
+# One real pass, so the restore page lists a real target.
+"$program" --once >"$home/once.log" 2>&1 || echo "settings_screens.sh: the pass ended with $?" >&2
 
 failures=0
 fail() { echo "settings_screens.sh: $*" >&2; failures=$((failures + 1)); }
@@ -163,7 +165,8 @@ if open_settings; then
     else
         fail "no cloud-folder window"
     fi
-    page_shot 2 settings-page4.png "older"
+    page_shot 1 settings-page3.png "Saved on"
+    page_shot 1 settings-page4.png "older"
     page_shot 1 settings-page5.png "log"
     page_shot 1 settings-page6.png "windows"
     page_shot 1 settings-page7.png "priority"

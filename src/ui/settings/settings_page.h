@@ -40,6 +40,8 @@ public:
     virtual void read(JobSettings& settings) = 0;
     // The page has become the current one.
     virtual void entered() {}
+    // Another page has become the current one.
+    virtual void left() {}
     // The current target or the targets' texts changed.
     virtual void showTarget(const JobSettings& settings) { (void)settings; }
     // The window closes: work the page started is stopped.

@@ -9,6 +9,7 @@
 #include "ui/settings/general_page.h"
 #include "ui/settings/log_page.h"
 #include "ui/settings/options_page.h"
+#include "ui/settings/restore_page.h"
 #include "ui/settings/setting_controls.h"
 #include "ui/settings/sources_page.h"
 #include "ui/settings/targets_page.h"
@@ -31,15 +32,6 @@ namespace fernhold {
 
 namespace {
 
-// The restore page's place until it is built.
-class RestorePlaceholder : public SettingsPage
-{
-public:
-    using SettingsPage::SettingsPage;
-    void fill(const JobSettings&) override {}
-    void read(JobSettings&) override {}
-};
-
 constexpr std::array<const char*, SettingsWindow::kPageCount> kTabKeys{
     "GAD00061", "GAD00076", "GAD00091", "GAD00102", "GAD00109", "GAD00116", "GAD00150", "GAD00144",
 };
@@ -58,7 +50,7 @@ SettingsWindow::SettingsWindow(ProgramControl& control, QtUserInterface& ui, QMe
 
     m_tabs = new QTabWidget(this);
     m_pages = {new GeneralPage(*m_context),     new SourcesPage(*m_context),
-               new TargetsPage(*m_context),     new RestorePlaceholder(*m_context),
+               new TargetsPage(*m_context),     new RestorePage(*m_context),
                new CleanupPage(*m_context),     new LogPage(*m_context),
                new TimeWindowsPage(*m_context), new OptionsPage(*m_context)};
     for (int i = 0; i < kPageCount; ++i) {
@@ -180,6 +172,9 @@ void SettingsWindow::pageChanged(int index)
     showStatus({});
     ReadSettingsWindow();
     JobSettings& s = m_control.settings();
+    if (m_shownPage >= 0 && m_shownPage != index) {
+        m_pages.at(m_shownPage)->left();
+    }
     m_shownPage = index;
     s.CurrentPage = index;
     m_pages.at(index)->showTarget(s);
