@@ -10,6 +10,7 @@
 #include "engine/target_layout.h"
 #include "fake_user_interface.h"
 #include "run_program.h"
+#include "system_tool.h"
 #include "temp_home.h"
 
 #include <QDateTime>
@@ -30,34 +31,13 @@ inline QString text(const char* key)
     return Text(QString::fromLatin1(key));
 }
 
-struct ToolResult
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using ToolResult = ToolOutput;
 
 // Runs a program of the system (7za, unzip, setpriv, unshare) and waits for it.
 inline ToolResult runTool(const QString& program, const QStringList& arguments,
                           const QByteArray& input = {}, int timeoutMs = 120000)
 {
-    ToolResult result;
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000)) {
-        return result;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return RunSystemTool(program, arguments, input, timeoutMs);
 }
 
 inline QByteArray fileBytes(const QString& path)
