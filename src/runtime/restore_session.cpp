@@ -35,12 +35,10 @@ void RestoreSession::load(int target)
     }
 }
 
-bool RestoreSession::workFolderReady()
+bool RestoreWorkFolderReady(UserInterface& ui, const QString& tempFolder)
 {
-    const PrivateFolderProblem problem = EnsurePrivateFolder(paths.folders.temp);
-    if (problem != PrivateFolderProblem::None) {
-        ui.showMessage(Text("Program_Name"),
-                       Text("TXT00370") + QStringLiteral("\r\n") + paths.folders.temp,
+    if (EnsurePrivateFolder(tempFolder) != PrivateFolderProblem::None) {
+        ui.showMessage(Text("Program_Name"), Text("TXT00370") + QStringLiteral("\r\n") + tempFolder,
                        MessageIcon::Warning);
         return false;
     }
@@ -49,6 +47,11 @@ bool RestoreSession::workFolderReady()
         return false;
     }
     return true;
+}
+
+bool RestoreSession::workFolderReady()
+{
+    return RestoreWorkFolderReady(ui, paths.folders.temp);
 }
 
 QString RestoreSession::targetType() const

@@ -41,6 +41,10 @@ struct RestoreSession
     [[nodiscard]] QString targetType() const;
 };
 
+// The restore's work folder (`tempFolder`, made private) and the archiver's
+// read methods, each with its message when it fails; true when both are there.
+[[nodiscard]] bool RestoreWorkFolderReady(UserInterface& ui, const QString& tempFolder);
+
 // Runs a call that can wait on the network or the archiver as a slot job
 // on a worker thread of its own, as a window does, until it ends; SIGINT and
 // SIGTERM cancel it (the call also sees them through its stop checks).

@@ -5,12 +5,12 @@
 #include "core/target_choice.h"
 #include "core/text_table.h"
 #include "engine/archiver.h"
-#include "engine/archiver_check.h"
 #include "platform/folders.h"
 #include "restore/backup_browser.h"
 #include "restore/restore_version.h"
 #include "runtime/app_paths.h"
 #include "runtime/program_shell.h"
+#include "runtime/restore_session.h"
 #include "ui/qt_user_interface.h"
 #include "ui/settings/folder_restore_dialog.h"
 #include "ui/settings/setting_controls.h"
@@ -337,14 +337,7 @@ void RestorePage::restoreVersion(bool toPickedFolder)
     auto result = std::make_shared<int>(0);
     run(
         [&settings, &folders, &ui, folder, version, password, mode, cancel, result] {
-            if (EnsurePrivateFolder(folders.temp) != PrivateFolderProblem::None) {
-                ui.showMessage(Text("Program_Name"),
-                               Text("TXT00370") + QStringLiteral("\r\n") + folders.temp,
-                               MessageIcon::Warning);
-                return;
-            }
-            if (InstallArchiver(ZipUse::Read, AllZipMethods()) != 1) {
-                ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning);
+            if (!RestoreWorkFolderReady(ui, folders.temp)) {
                 return;
             }
             const auto stop = [cancel] { return cancel->load(); };
@@ -368,14 +361,7 @@ void RestorePage::openFolderRestore()
     }
     const Folders& folders = m_context.control.paths().folders;
     UserInterface& ui = m_context.ui;
-    if (EnsurePrivateFolder(folders.temp) != PrivateFolderProblem::None) {
-        ui.showMessage(Text("Program_Name"),
-                       Text("TXT00370") + QStringLiteral("\r\n") + folders.temp,
-                       MessageIcon::Warning);
-        return;
-    }
-    if (InstallArchiver(ZipUse::Read, AllZipMethods()) != 1) {
-        ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning);
+    if (!RestoreWorkFolderReady(ui, folders.temp)) {
         return;
     }
     m_dialog = new FolderRestoreDialog(m_context.control.settings(), ui, folders,
