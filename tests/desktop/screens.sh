@@ -16,54 +16,10 @@ out="$(mkdir -p "$1" && cd "$1" && pwd)"
 program="${2:-$(dirname "$0")/../../build/test/src/app/fernhold}"
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 
-for tool in Xvfb trayer xdotool import convert timeout; do
-    command -v "$tool" >/dev/null || { echo "screens.sh: $tool is missing (./build.sh installs it)" >&2; exit 1; }
-done
-
-home="$(mktemp -d)"
-pids=()
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${pids[@]}"; do timeout 10 tail --pid="$p" -f /dev/null 2>/dev/null || true; done
-    rm -rf "$home"
-}
-trap cleanup EXIT
-
-export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
-    XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" TMPDIR="$home/tmp"
-mkdir -p "$XDG_RUNTIME_DIR" "$TMPDIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# XEmbed through the tray host, not a StatusNotifier host of the caller's session.
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
-# The sanitizer build finds leaks in the X and font libraries at exit.
-export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
-
-failures=0
-fail() { echo "screens.sh: $*" >&2; failures=$((failures + 1)); }
+# shellcheck source=desktop_common.sh
+source "$(dirname "$0")/desktop_common.sh"
+desktop_setup screens.sh 90 1024x768x24
 note() { echo "screens.sh: $*"; }
-
-# A display of its own: the first free number from 90 on.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$home/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-tray=""
-start_tray() {
-    trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-        --transparent false --tint 0x404040 >>"$home/trayer.log" 2>&1 &
-    tray=$!
-    pids+=($tray)
-    sleep 1
-}
-stop_tray() {
-    kill "$tray" 2>/dev/null || true
-    timeout 10 tail --pid="$tray" -f /dev/null || true
-}
 
 # Sources and a target, so the monitor shows a real status line.
 mkdir -p "$home/docs" "$home/backup"
@@ -76,44 +32,6 @@ for setting in "TargetDir $home/backup/" "ProgrammStatus 1" "MonitorActive 1" \
     "$program" config set $setting >/dev/null
 done
 log="$XDG_CONFIG_HOME/fernhold/fernhold.log"
-
-# Waits for a visible window whose name is exactly $1 (of process $3 where
-# given); prints its id.
-window() {
-    local id by=()
-    [ -n "${3:-}" ] && by=(--pid "$3")
-    for _ in $(seq "${2:-100}"); do
-        id="$(xdotool search --onlyvisible "${by[@]}" --name "^$1\$" 2>/dev/null | head -1 || true)"
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-
-# The text a PNG shows, read by OCR.
-ocr() {
-    convert "$1" -resize 300% "$home/ocr.png"
-    tesseract "$home/ocr.png" - 2>/dev/null || true
-}
-
-# Checks a PNG: not one flat colour, no text key (TXT00123, MEN00001, ...),
-# and the expected words ($3, a grep pattern) where given.
-check() {
-    local png="$1" what="$2" spread text
-    spread="$(convert "$png" -colorspace Gray -format '%[fx:standard_deviation]' info:)"
-    if awk "BEGIN { exit !($spread < 0.02) }"; then
-        fail "$what is blank ($png)"
-    fi
-    if command -v tesseract >/dev/null; then
-        text="$(ocr "$png")"
-        if grep -Eq '(TXT|MEN|GAD|HLP)[0O][0-9O]{4}' <<<"$text"; then
-            fail "$what shows a text key: $(grep -Eo '(TXT|MEN|GAD|HLP)[0O][0-9O]{4}' <<<"$text" | head -1)"
-        fi
-        if [ -n "${3:-}" ] && ! grep -qi "$3" <<<"$text"; then
-            fail "$what does not show \"$3\"; it shows: $(tr '\n' ' ' <<<"$text")"
-        fi
-    fi
-}
 
 shot() { # window name, file, expected words
     local id
@@ -142,36 +60,6 @@ wait_end() {
     wait "$p" || ended=$?
 }
 
-# The tray icon's window: Fernhold's small window docked in the tray host.
-icon=""
-find_icon() {
-    icon=""
-    for _ in $(seq "${1:-50}"); do
-        icon="$(xdotool search --onlyvisible --class fernhold 2>/dev/null | while read -r id; do
-            geometry="$(xdotool getwindowgeometry "$id" 2>/dev/null | awk '/Geometry/ {print $2}')"
-            [ -n "$geometry" ] && [ "${geometry%x*}" -le 64 ] 2>/dev/null && echo "$id"
-        done | head -1 || true)"
-        [ -n "$icon" ] && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
-# The icon's place as X, Y, WIDTH, HEIGHT. The tray host may have replaced
-# the icon's window since it was found: then it is looked up again.
-X="" Y="" WIDTH="" HEIGHT="" SCREEN="" WINDOW=""
-icon_place() {
-    local geometry
-    for _ in $(seq 20); do
-        if [ -n "$icon" ] && geometry="$(xdotool getwindowgeometry --shell "$icon" 2>/dev/null)"; then
-            eval "$geometry"
-            return 0
-        fi
-        find_icon 10 || true
-    done
-    return 1
-}
-
 # The share of the icon's pixels in the colour $1.
 icon_share() {
     icon_place || { echo 0; return; }
@@ -197,13 +85,6 @@ icon_turns() {
 }
 green="#2e9d4f"
 red="#c8372d"
-
-# Opens the icon menu with a click on the icon.
-click_icon() {
-    icon_place || { fail "no icon to click"; return; }
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
-    sleep 1
-}
 
 start_tray
 

@@ -12,41 +12,12 @@ out="$(mkdir -p "$1" && cd "$1" && pwd)"
 program="$2"
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 
-for tool in Xvfb trayer xdotool import convert; do
-    command -v "$tool" >/dev/null || { echo "settings_screens.sh: $tool is missing (./build.sh installs it)" >&2; exit 1; }
-done
-
-home="$(mktemp -d)"
-pids=()
-cleanup() {
-    local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$home"
-}
-trap cleanup EXIT
-
-export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
-    XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" TMPDIR="$home/tmp"
-mkdir -p "$XDG_RUNTIME_DIR" "$TMPDIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY SESSION_MANAGER QT_SCALE_FACTOR
-# The sanitizer build finds leaks in the X and font libraries at exit.
-export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
-
-# A display of its own, large enough for the window at scale 2.
-display=110
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 2400x1800x24 -nolisten tcp >"$home/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-    --transparent false --tint 0x404040 >"$home/trayer.log" 2>&1 &
-pids+=($!)
-sleep 1
+# shellcheck source=desktop_common.sh
+source "$(dirname "$0")/desktop_common.sh"
+# A display large enough for the window at scale 2.
+desktop_setup settings_screens.sh 110 2400x1800x24
+OCR_SCALE=200
+start_tray
 
 # A source and two targets, so the lists and choosers show real rows.
 mkdir -p "$home/docs" "$home/backup"
@@ -63,57 +34,13 @@ printf '{"personal": {"path": "%s"}}\n' "$home/Dropbox" >"$home/.dropbox/info.js
 # One real pass, so the restore page lists a real target.
 "$program" --once >"$home/once.log" 2>&1 || echo "settings_screens.sh: the pass ended with $?" >&2
 
-failures=0
-fail() { echo "settings_screens.sh: $*" >&2; failures=$((failures + 1)); }
-
-# Waits for a window whose name is exactly $1; prints its id.
-window() {
-    local id
-    for _ in $(seq 100); do
-        id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)"
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-
-# Checks a PNG: not one flat colour, and no text key (TXT00123, GAD00001, HLP00000, ...).
-check() {
-    local png="$1" what="$2" spread text
-    spread="$(convert "$png" -colorspace Gray -format '%[fx:standard_deviation]' info:)"
-    if awk "BEGIN { exit !($spread < 0.02) }"; then
-        fail "$what is blank ($png)"
-    fi
-    if command -v tesseract >/dev/null; then
-        convert "$png" -resize 200% "$home/ocr.png"
-        text="$(tesseract "$home/ocr.png" - 2>/dev/null || true)"
-        if grep -Eq '(TXT|MEN|GAD|HLP)[0O][0-9O]{4}' <<<"$text"; then
-            fail "$what shows a text key: $(grep -Eo '(TXT|MEN|GAD|HLP)[0O][0-9O]{4}' <<<"$text" | head -1)"
-        fi
-        if [ -n "${3:-}" ] && ! grep -qi "$3" <<<"$text"; then
-            fail "$what does not show \"$3\""
-        fi
-    fi
-}
-
 # Finds the tray icon and opens the settings window through the icon menu.
 open_settings() {
-    local icon=""
-    for _ in $(seq 50); do
-        icon="$(xdotool search --onlyvisible --class fernhold 2>/dev/null | while read -r id; do
-            geometry="$(xdotool getwindowgeometry "$id" | awk '/Geometry/ {print $2}')"
-            [ "${geometry%x*}" -le 128 ] 2>/dev/null && echo "$id"
-        done | head -1 || true)"
-        [ -n "$icon" ] && break
-        sleep 0.2
-    done
-    if [ -z "$icon" ]; then
+    if ! find_icon; then
         fail "no tray icon"
         return 1
     fi
-    eval "$(xdotool getwindowgeometry --shell "$icon")"
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
-    sleep 1
+    click_icon
     # The first entry opens the settings window.
     xdotool key Down Return
     if ! settings="$(window "Fernhold - Backup and restore")"; then
