@@ -43,8 +43,14 @@ struct SourceReader
     struct stat opened = {};
     const std::function<bool()>* mustStop = nullptr;
     qint64 size = 0;
+    qint64 limit = -1; // bytes the archive may take in; -1 for no limit
     uLong crc = 0;
     zip_error_t error = {};
+
+    SourceReader() { zip_error_init(&error); }
+    ~SourceReader() { zip_error_fini(&error); }
+    SourceReader(const SourceReader&) = delete;
+    SourceReader& operator=(const SourceReader&) = delete;
 
     static zip_int64_t callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd)
     {
@@ -96,12 +102,78 @@ struct SourceReader
                 zip_error_set(&error, ZIP_ER_READ, errno);
                 return -1;
             }
+            if (limit >= 0 && size + got > limit) {
+                zip_error_set(&error, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
             crc = crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(got));
             size += got;
             return got;
         }
     }
 };
+
+// An open source file and what reads it into the archive.
+struct PackSource
+{
+    std::optional<Descriptor> descriptor;
+    SourceReader reader;
+};
+
+bool openSource(const QString& file, const std::optional<ZipEncryption>& encryption,
+                const StopCheck& mustStop, PackSource& source, PackedSource& packed)
+{
+    packed = PackedSource{};
+    const bool encrypted = encryption && !encryption->password.isEmpty();
+    if (encrypted && !passwordIsPortable(encryption->password)) {
+        qCWarning(lcEngine) << "archive password outside printable ASCII refused";
+        return false;
+    }
+    if (mustStop && mustStop()) {
+        return false;
+    }
+    // Non-blocking: a FIFO must not hold the pass until somebody writes it.
+    source.descriptor.emplace(
+        ::open(EncodeFileName(file).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    source.reader.fd = source.descriptor->get();
+    source.reader.mustStop = &mustStop;
+    if (source.reader.fd < 0 || ::fstat(source.reader.fd, &source.reader.opened) != 0 ||
+        !S_ISREG(source.reader.opened.st_mode)) {
+        qCDebug(lcEngine) << "cannot pack, no readable regular file:" << file;
+        return false;
+    }
+    packed.before = stateOf(source.reader.opened);
+    packed.password = encrypted ? encryption->password : QString();
+    return true;
+}
+
+bool addEntry(zip_t* zip, const QString& file, PackSource& source, const PackedSource& packed,
+              const std::optional<ZipEncryption>& encryption)
+{
+    SourceReader& reader = source.reader;
+    zip_source_t* entrySource = zip_source_function(zip, &SourceReader::callback, &reader);
+    if (!entrySource) {
+        return false;
+    }
+    const QByteArray name = EncodeFileName(file.mid(file.lastIndexOf(u'/') + 1));
+    const zip_int64_t index = zip_file_add(zip, name.constData(), entrySource, ZIP_FL_ENC_GUESS);
+    if (index < 0) {
+        zip_source_free(entrySource);
+        qCWarning(lcEngine) << "cannot add to archive:" << zip_strerror(zip);
+        return false;
+    }
+    const auto entry = static_cast<zip_uint64_t>(index);
+    const QByteArray secret = packed.password.toUtf8();
+    // zlib's usual level; libzip's own default is its slowest.
+    if (zip_set_file_compression(zip, entry, ZIP_CM_DEFLATE, kDeflateLevel) != 0 ||
+        zip_file_set_mtime(zip, entry, reader.opened.st_mtim.tv_sec, 0) != 0 ||
+        (!secret.isEmpty() && zip_file_set_encryption(zip, entry, LibzipMethod(encryption->method),
+                                                      secret.constData()) != 0)) {
+        qCWarning(lcEngine) << "cannot set up the archive entry:" << zip_strerror(zip);
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -160,28 +232,11 @@ int Archiver::PackFile(const QString& file, const QString& archive,
 int Archiver::PackFile(const QString& file, const QString& archive,
                        const std::optional<ZipEncryption>& encryption, PackedSource& packed) const
 {
-    packed = PackedSource{};
-    const bool encrypted = encryption && !encryption->password.isEmpty();
-    if (encrypted && !passwordIsPortable(encryption->password)) {
-        qCWarning(lcEngine) << "archive password outside printable ASCII refused";
+    PackSource source;
+    if (!openSource(file, encryption, m_mustStop, source, packed)) {
         return 0;
     }
-    if (stopRequested()) {
-        return 0;
-    }
-    // Non-blocking: a FIFO must not hold the pass until somebody writes it.
-    const Descriptor source(
-        ::open(EncodeFileName(file).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    SourceReader reader;
-    reader.fd = source.get();
-    reader.mustStop = &m_mustStop;
-    if (source.get() < 0 || ::fstat(reader.fd, &reader.opened) != 0 ||
-        !S_ISREG(reader.opened.st_mode)) {
-        qCDebug(lcEngine) << "cannot pack, no readable regular file:" << file;
-        return 0;
-    }
-    packed.before = stateOf(reader.opened);
-
+    SourceReader& reader = source.reader;
     const QString path = inWorkFolder(archive);
     const QByteArray archiveBytes = EncodeFileName(path);
     (void)RemoveFilePath(path);
@@ -191,42 +246,73 @@ int Archiver::PackFile(const QString& file, const QString& archive,
         qCWarning(lcEngine) << "cannot create archive" << path << "libzip error" << error;
         return 0;
     }
-    zip_error_init(&reader.error);
-    zip_source_t* entrySource = zip_source_function(zip.get(), &SourceReader::callback, &reader);
-    if (!entrySource) {
-        return 0;
-    }
-    const QByteArray name = EncodeFileName(file.mid(file.lastIndexOf(u'/') + 1));
-    const zip_int64_t index =
-        zip_file_add(zip.get(), name.constData(), entrySource, ZIP_FL_ENC_GUESS);
-    if (index < 0) {
-        zip_source_free(entrySource);
-        qCWarning(lcEngine) << "cannot add to archive:" << zip_strerror(zip.get());
-        return 0;
-    }
-    const auto entry = static_cast<zip_uint64_t>(index);
-    const QByteArray secret = encrypted ? encryption->password.toUtf8() : QByteArray();
-    // zlib's usual level; libzip's own default is its slowest.
-    if (zip_set_file_compression(zip.get(), entry, ZIP_CM_DEFLATE, kDeflateLevel) != 0 ||
-        zip_file_set_mtime(zip.get(), entry, reader.opened.st_mtim.tv_sec, 0) != 0 ||
-        (encrypted && zip_file_set_encryption(zip.get(), entry, LibzipMethod(encryption->method),
-                                              secret.constData()) != 0)) {
-        qCWarning(lcEngine) << "cannot set up the archive entry:" << zip_strerror(zip.get());
+    if (!addEntry(zip.get(), file, source, packed, encryption)) {
         return 0;
     }
     // zip_close writes the archive under a temporary name beside it and
     // renames it: a failed or stopped run leaves nothing.
     if (zip_close(zip.get()) != 0) {
         qCWarning(lcEngine) << "packing failed:" << file << zip_strerror(zip.get());
-        zip_error_fini(&reader.error);
         (void)RemoveFilePath(path);
         return 0;
     }
     (void)zip.release();
-    zip_error_fini(&reader.error);
     packed.size = reader.size;
     packed.crc = static_cast<quint32>(reader.crc);
-    packed.password = encrypted ? encryption->password : QString();
+    return 1;
+}
+
+int Archiver::PackFileToMemory(const QString& file, const std::optional<ZipEncryption>& encryption,
+                               PackedSource& packed, QByteArray& archive, qint64 sizeLimit) const
+{
+    archive.clear();
+    PackSource source;
+    if (!openSource(file, encryption, m_mustStop, source, packed)) {
+        return 0;
+    }
+    SourceReader& reader = source.reader;
+    reader.limit = sizeLimit;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!buffer) {
+        zip_error_fini(&error);
+        return 0;
+    }
+    ZipHandle zip(zip_open_from_source(buffer, ZIP_TRUNCATE, &error));
+    zip_error_fini(&error);
+    if (!zip) {
+        zip_source_free(buffer);
+        return 0;
+    }
+    // The buffer must outlive the archive: it holds what zip_close wrote.
+    zip_source_keep(buffer);
+    const std::unique_ptr<zip_source_t, decltype(&zip_source_free)> kept(buffer, &zip_source_free);
+    if (!addEntry(zip.get(), file, source, packed, encryption)) {
+        return 0;
+    }
+    if (zip_close(zip.get()) != 0) {
+        qCWarning(lcEngine) << "packing failed:" << file << zip_strerror(zip.get());
+        return 0;
+    }
+    (void)zip.release();
+    if (zip_source_open(buffer) != 0) {
+        return 0;
+    }
+    bool read = zip_source_seek(buffer, 0, SEEK_END) == 0;
+    const zip_int64_t size = read ? zip_source_tell(buffer) : -1;
+    read = read && size >= 0 && zip_source_seek(buffer, 0, SEEK_SET) == 0;
+    if (read) {
+        archive.resize(static_cast<qsizetype>(size));
+        read = zip_source_read(buffer, archive.data(), static_cast<zip_uint64_t>(size)) == size;
+    }
+    zip_source_close(buffer);
+    if (!read) {
+        archive.clear();
+        return 0;
+    }
+    packed.size = reader.size;
+    packed.crc = static_cast<quint32>(reader.crc);
     return 1;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
 #include <optional>
+
+struct zip; // libzip's archive
 
 namespace fernhold {
 
@@ -80,6 +83,14 @@ public:
                                PackedSource& packed) const;
     [[nodiscard]] int PackFile(const QString& file, const QString& archive,
                                const std::optional<ZipEncryption>& encryption = {}) const;
+    // The same archive made in memory: `archive` receives its bytes. For
+    // files small enough to hold, this saves writing, renaming and reading
+    // back a file in the work folder for every version. A file that turns
+    // out longer than `sizeLimit` bytes fails, so memory stays bounded.
+    [[nodiscard]] int PackFileToMemory(const QString& file,
+                                       const std::optional<ZipEncryption>& encryption,
+                                       PackedSource& packed, QByteArray& archive,
+                                       qint64 sizeLimit) const;
 
     // The check after packing: 1 when `archive` holds the one entry `name`
     // whose bytes, read back (decrypted with packed.password) and
@@ -88,6 +99,9 @@ public:
     // are one state of it, never a mix).
     [[nodiscard]] int VerifyArchive(const QString& archive, const QString& name,
                                     const PackedSource& packed, const QString& source) const;
+    // The same check of an archive held in memory.
+    [[nodiscard]] int VerifyArchiveBytes(const QByteArray& archive, const QString& name,
+                                         const PackedSource& packed, const QString& source) const;
 
     // 1 when `archive` is one of Fernhold's archives of the file `name`: a zip
     // with exactly one entry, a file named `name`. A user's own zip of other
@@ -103,6 +117,8 @@ public:
                                  const QString& name, const QString& password = {}) const;
 
 private:
+    [[nodiscard]] int verifyOpen(struct zip* archive, const QString& what, const QString& name,
+                                 const PackedSource& packed, const QString& source) const;
     [[nodiscard]] bool stopRequested() const { return m_mustStop && m_mustStop(); }
     [[nodiscard]] QString inWorkFolder(const QString& path) const;
 

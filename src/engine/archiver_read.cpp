@@ -36,16 +36,39 @@ int Archiver::VerifyArchive(const QString& archive, const QString& name, const P
                             const QString& source) const
 {
     const ZipHandle zip = OpenZipForReading(inWorkFolder(archive));
-    if (!zip || zip_get_num_entries(zip.get(), 0) != 1) {
+    return verifyOpen(zip.get(), archive, name, packed, source);
+}
+
+int Archiver::VerifyArchiveBytes(const QByteArray& archive, const QString& name,
+                                 const PackedSource& packed, const QString& source) const
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* bytes = zip_source_buffer_create(archive.constData(),
+                                                   static_cast<zip_uint64_t>(archive.size()), 0,
+                                                   &error);
+    ZipHandle zip(bytes ? zip_open_from_source(bytes, ZIP_RDONLY | ZIP_CHECKCONS, &error)
+                        : nullptr);
+    zip_error_fini(&error);
+    if (!zip && bytes) {
+        zip_source_free(bytes);
+    }
+    return verifyOpen(zip.get(), QStringLiteral("(in memory)"), name, packed, source);
+}
+
+int Archiver::verifyOpen(zip_t* zip, const QString& what, const QString& name,
+                         const PackedSource& packed, const QString& source) const
+{
+    if (!zip || zip_get_num_entries(zip, 0) != 1) {
         return 0;
     }
-    const auto index = FindZipEntry(zip.get(), name);
+    const auto index = FindZipEntry(zip, name);
     if (!index) {
         return 0;
     }
-    const auto bytes = ReadZipEntry(zip.get(), *index, packed.password, {}, m_mustStop);
+    const auto bytes = ReadZipEntry(zip, *index, packed.password, {}, m_mustStop);
     if (!bytes || bytes->size != packed.size || bytes->crc != packed.crc) {
-        qCWarning(lcEngine) << "archive does not read back as packed:" << archive;
+        qCWarning(lcEngine) << "archive does not read back as packed:" << what;
         return 0;
     }
     // The bytes read are one state of the file only when nothing wrote to

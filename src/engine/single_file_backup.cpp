@@ -29,6 +29,11 @@ namespace fernhold {
 
 namespace {
 
+// Archives of files up to this size are made in memory; a file growing
+// past the limit while it is packed fails like any changed file.
+constexpr qint64 kArchiveInMemory = 1024 * 1024;
+constexpr qint64 kArchiveInMemoryLimit = 64 * kArchiveInMemory;
+
 bool encrypts(const JobSettings& s)
 {
     return s.CryptData != 0 && !s.CryptPassword.isEmpty();
@@ -77,7 +82,7 @@ QString SingleFileBackup::ftpTemp() const
     return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
 }
 
-bool SingleFileBackup::packFile(const QString& path, const QString& name) const
+bool SingleFileBackup::packFile(const QString& path, const QString& name, qint64 size)
 {
     const JobSettings& s = m_services.settings;
     std::optional<ZipEncryption> encryption;
@@ -89,12 +94,28 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name) const
         encryption = ZipEncryption{*method, s.CryptPassword};
     }
     PackedSource packed;
+    // The file may have changed or vanished while it was packed: the archive
+    // must read back as the bytes packed, and those must be the file as it is.
+    if (size <= kArchiveInMemory) {
+        m_archiveInMemory = true;
+        return m_services.archiver.PackFileToMemory(path, encryption, packed, m_archive,
+                                                    kArchiveInMemoryLimit) == 1 &&
+               m_services.archiver.VerifyArchiveBytes(m_archive, name, packed, path) == 1;
+    }
+    m_zipTempWritten = true;
     if (m_services.archiver.PackFile(path, zipTemp(), encryption, packed) != 1) {
         return false;
     }
-    // The file may have changed or vanished while it was packed: the archive
-    // must read back as the bytes packed, and those must be the file as it is.
     return m_services.archiver.VerifyArchive(zipTemp(), name, packed, path) == 1;
+}
+
+bool SingleFileBackup::writeZipTemp()
+{
+    if (!m_zipTempWritten) {
+        m_zipTempWritten = true;
+        return WriteFileCompletely(m_archive, zipTemp(), 0600) == 1;
+    }
+    return true;
 }
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
@@ -118,8 +139,12 @@ int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QS
     // The archive was made in the private work folder; the version shows
     // nobody more than the source file does.
     const bool packed = s.CompressData != 0;
-    if (CopyFileCompletely(packed ? zipTemp() : path, version,
-                           packed ? VersionPermissions(path) : -1) == 1) {
+    const int copied =
+        !packed ? CopyFileCompletely(path, version)
+        : m_archiveInMemory
+            ? WriteFileCompletely(m_archive, version, VersionPermissions(path))
+            : CopyFileCompletely(zipTemp(), version, VersionPermissions(path));
+    if (copied == 1) {
         return 1;
     }
     if (!PathFitsPlatform(version)) {
@@ -129,10 +154,14 @@ int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QS
 }
 
 int SingleFileBackup::toFtpTarget(int target, const QString& folder, const QString& path,
-                                  const QString& versionName) const
+                                  const QString& versionName)
 {
     const JobSettings& s = m_services.settings;
     QString upload = zipTemp();
+    // Uploads read a file: an archive made in memory goes to the work folder first.
+    if (s.CompressData != 0 && m_archiveInMemory && !writeZipTemp()) {
+        return 0;
+    }
     if (s.CompressData == 0) {
         // Uploads read a copy, so a file changing during the transfer cannot
         // give a version that mixes two states.
@@ -169,9 +198,9 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
                                          QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
 
     const bool packed = s.CompressData != 0;
-    if (packed) {
-        QFile::remove(zipTemp());
-    }
+    m_archive.clear();
+    m_archiveInMemory = false;
+    m_zipTempWritten = false;
     const bool refused = packed && m_encryptionProblem.has_value();
     if (refused && !m_encryptionReported) {
         m_encryptionReported = true;
@@ -179,10 +208,7 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         m_services.ui.showMessage(Text("Program_Name"), *m_encryptionProblem, MessageIcon::Warning,
                                   true);
     }
-    const bool zipOk = packed && !refused && packFile(path, name);
-    if (packed && !zipOk) {
-        QFile::remove(zipTemp());
-    }
+    const bool zipOk = packed && !refused && packFile(path, name, size);
     const QString versionName = VersionName(name, stamp, VersionSuffix(name, packed, encrypts(s)));
 
     int successes = 0;
@@ -217,9 +243,10 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
     if (successes == 0 || successes < tried) {
         ++m_failedFiles;
     }
-    if (packed) {
+    if (m_zipTempWritten) {
         QFile::remove(zipTemp());
     }
+    m_archive.clear();
 
     if (successes >= 1) {
         if (m_firstSave && record) {

@@ -39,11 +39,12 @@ public:
     [[nodiscard]] QString ftpTemp() const;
 
 private:
-    [[nodiscard]] bool packFile(const QString& path, const QString& name) const;
+    [[nodiscard]] bool packFile(const QString& path, const QString& name, qint64 size);
+    [[nodiscard]] bool writeZipTemp();
     [[nodiscard]] int toFolderTarget(int target, const QString& folder, const QString& path,
                                      const QString& versionName, bool& longPath);
     [[nodiscard]] int toFtpTarget(int target, const QString& folder, const QString& path,
-                                  const QString& versionName) const;
+                                  const QString& versionName);
     void updateProgress(qint64 size);
 
     BackupServices& m_services;
@@ -55,6 +56,11 @@ private:
     // archive is made, and the pass says why once.
     const std::optional<QString> m_encryptionProblem;
     bool m_encryptionReported = false;
+    // The archive of the file being saved, when it is small enough to be
+    // made in memory; otherwise it lies in the work folder (zipTemp()).
+    QByteArray m_archive;
+    bool m_archiveInMemory = false;
+    bool m_zipTempWritten = false;
     int m_failedFiles = 0;
     bool m_firstSave = false;
 };

@@ -4,6 +4,7 @@
 #include "platform/file_name.h"
 
 #include <QRandomGenerator>
+#include <functional>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,18 +77,13 @@ int VersionPermissions(const QString& path)
                                                               : 0600;
 }
 
-int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
+namespace {
+
+// Writes `destination` through a temporary file beside it that `fill`
+// writes, renamed over it only when everything was written.
+int writeCompletely(const QString& destination, mode_t mode,
+                    const std::function<bool(int to)>& fill)
 {
-    const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (from.get() < 0) {
-        return 0;
-    }
-    struct stat st
-    {
-    };
-    if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return 0;
-    }
     const QByteArray target = EncodeFileName(destination);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.first(slash + 1);
@@ -104,20 +100,57 @@ int CopyFileCompletely(const QString& source, const QString& destination, int pe
     const QByteArray temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
                                  QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
                                  QByteArrayLiteral(".part");
-    const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;
     Descriptor to(::openat(folder.get(), temporary.constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0666));
     if (to.get() < 0) {
         return 0;
     }
-    const bool copied = copyContent(from.get(), to.get());
+    const bool written = fill(to.get());
     const bool closed = ::close(to.release()) == 0;
-    if (!copied || !closed ||
+    if (!written || !closed ||
         ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
         ::unlinkat(folder.get(), temporary.constData(), 0);
         return 0;
     }
     return 1;
+}
+
+} // namespace
+
+int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
+{
+    const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (from.get() < 0) {
+        return 0;
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return 0;
+    }
+    const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;
+    return writeCompletely(destination, mode, [&from](int to) { return copyContent(from.get(), to); });
+}
+
+int WriteFileCompletely(const QByteArray& bytes, const QString& destination, int permissions)
+{
+    return writeCompletely(destination, static_cast<mode_t>(permissions), [&bytes](int to) {
+        const char* data = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const ssize_t put = ::write(to, data, static_cast<size_t>(left));
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return false;
+            }
+            data += put;
+            left -= put;
+        }
+        return true;
+    });
 }
 
 } // namespace fernhold

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace fernhold {
@@ -13,6 +14,11 @@ namespace fernhold {
 // the destination is untouched. Gives 1 on success.
 [[nodiscard]] int CopyFileCompletely(const QString& source, const QString& destination,
                                      int permissions = -1);
+
+// The same for a file whose content is `bytes`, with the permission bits
+// `permissions` (rw at most). Gives 1 on success.
+[[nodiscard]] int WriteFileCompletely(const QByteArray& bytes, const QString& destination,
+                                      int permissions);
 
 // The permission bits of the file at `path` as a version may carry them (rw
 // at most); 0600 when they cannot be read.

@@ -237,3 +237,46 @@ TEST_F(ArchiverTest, UnpackingFailuresLeaveNothingBehind)
     ASSERT_EQ(zip.UnpackFile(zipPath(), m_output, QStringLiteral("a.txt")), 1);
     EXPECT_EQ(test::TempHome::readFile(m_output + QStringLiteral("a.txt")), "new");
 }
+
+// Small files are packed in memory: the bytes make the same archive as
+// one packed to a file, their check catches damage, and a file longer
+// than the limit fails instead of filling memory.
+TEST_F(ArchiverTest, AnArchiveMadeInMemoryIsTheSameAndItsCheckCatchesDamage)
+{
+    const QByteArray content = randomBytes(30000);
+    const QString file = writeSource(QStringLiteral("memo.txt"), content);
+    const QString password = QStringLiteral("in-memory pw");
+    const Archiver zip = archiver();
+    PackedSource packed;
+    QByteArray bytes;
+    ASSERT_EQ(zip.PackFileToMemory(file, ZipEncryption{ZipMethod::Aes256, password}, packed, bytes,
+                                   1024 * 1024),
+              1);
+    EXPECT_EQ(packed.size, content.size());
+    EXPECT_EQ(zip.VerifyArchiveBytes(bytes, QStringLiteral("memo.txt"), packed, file), 1);
+
+    const QString archive = zipPath(QStringLiteral("memo.zip"));
+    QFile out(archive);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    ASSERT_EQ(out.write(bytes), bytes.size());
+    out.close();
+    const QStringList methods = listedMethods(archive);
+    ASSERT_EQ(methods.size(), 1);
+    EXPECT_TRUE(methods[0].startsWith(QStringLiteral("AES-256 "))) << methods[0].toStdString();
+    ASSERT_EQ(zip.UnpackFile(archive, m_output, QStringLiteral("memo.txt"), password), 1);
+    EXPECT_EQ(test::TempHome::readFile(m_output + QStringLiteral("memo.txt")), content);
+
+    PackedSource wrongPassword = packed;
+    wrongPassword.password = QStringLiteral("other");
+    EXPECT_EQ(zip.VerifyArchiveBytes(bytes, QStringLiteral("memo.txt"), wrongPassword, file), 0);
+    QByteArray damaged = bytes;
+    damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x20);
+    EXPECT_EQ(zip.VerifyArchiveBytes(damaged, QStringLiteral("memo.txt"), packed, file), 0);
+    EXPECT_EQ(zip.VerifyArchiveBytes(bytes.first(bytes.size() - 10), QStringLiteral("memo.txt"),
+                                     packed, file),
+              0);
+
+    QByteArray cut;
+    EXPECT_EQ(zip.PackFileToMemory(file, std::nullopt, packed, cut, 20000), 0);
+    EXPECT_TRUE(cut.isEmpty());
+}

@@ -29,14 +29,19 @@ protected:
     QString m_two;
 };
 
+// Small files are packed in memory, larger ones in the work folder: the
+// check decides on both ways.
+class BackupVerifySizes : public BackupVerifyTest, public ::testing::WithParamInterface<qsizetype>
+{};
+
 } // namespace
 
 // The check after packing decides: a file appended to while it is packed
 // gets no version name at any target, is logged as failed, gives its index
 // entry back, and the next pass saves it whole.
-TEST_F(BackupVerifyTest, AFileAppendedToWhilePackedGetsNoVersionAndIsSavedNextPass)
+TEST_P(BackupVerifySizes, AFileAppendedToWhilePackedGetsNoVersionAndIsSavedNextPass)
 {
-    const QString raced = source(QStringLiteral("raced.bin"), randomBytes(400000));
+    const QString raced = source(QStringLiteral("raced.bin"), randomBytes(GetParam()));
     source(QStringLiteral("calm.txt"), "calm");
     bool armed = false;
     int polls = 0;
@@ -79,3 +84,9 @@ TEST_F(BackupVerifyTest, AFileAppendedToWhilePackedGetsNoVersionAndIsSavedNextPa
     }
     EXPECT_EQ(m_index.IndexCount(), 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Packing, BackupVerifySizes, ::testing::Values(400000, 1500000),
+                         [](const ::testing::TestParamInfo<qsizetype>& info) {
+                             return info.param < 1024 * 1024 ? std::string("InMemory")
+                                                             : std::string("InWorkFolder");
+                         });
