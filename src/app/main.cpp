@@ -9,16 +9,14 @@
 #include "runtime/exit_codes.h"
 #include "runtime/headless_ui.h"
 #include "runtime/remote_commands.h"
-#include "ui/desktop_shell.h"
-#include "ui/display_check.h"
-#include "ui/qt_user_interface.h"
-#include "ui/status_icons.h"
+#include "desktop/desktop_entry.h"
 
-#include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <dlfcn.h>
 #include <optional>
 
 namespace {
@@ -83,25 +81,50 @@ int usageError(const QString& problem)
     return fernhold::kExitUsage;
 }
 
-// The desktop: the Qt interface, the tray icon and the windows around the run.
+// The desktop module lies beside the program in the build tree, and in the
+// library folder once installed.
+QStringList desktopModuleCandidates()
+{
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString folder = QFileInfo(program).absolutePath() + u'/';
+    return {folder + QStringLiteral("fernhold_desktop.so"),
+            QFileInfo(folder + QStringLiteral(FERNHOLD_DESKTOP_MODULE_FROM_BIN)).absoluteFilePath()};
+}
+
+// The desktop: the Qt interface, the tray icon and the windows around the
+// run, loaded only now, so every other start keeps without Qt's Gui and
+// Widgets libraries.
 int runDesktop(int& argc, char** argv, const fernhold::Application::Options& options)
 {
-    if (!fernhold::DisplayAvailable()) {
-        std::fprintf(stderr, "fernhold: %s: %s\n",
-                     qPrintable(fernhold::Text(QStringLiteral("TXT00001"))),
-                     qPrintable(fernhold::Text(QStringLiteral("TXT00002"))));
-        return 0;
+    QString problems;
+    for (const QString& candidate : desktopModuleCandidates()) {
+        if (!QFileInfo::exists(candidate)) {
+            continue;
+        }
+        // Never closed: the desktop runs until the process ends.
+        void* module = ::dlopen(fernhold::EncodeFileName(candidate).constData(),
+                                RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            problems += QString::fromLocal8Bit(::dlerror()) + u'\n';
+            continue;
+        }
+        const auto entry = reinterpret_cast<fernhold::DesktopEntry>(
+            ::dlsym(module, fernhold::kDesktopEntryName));
+        if (!entry) {
+            problems += candidate + QStringLiteral(": no desktop entry\n");
+            continue;
+        }
+        const fernhold::DesktopStart start{options.headless, options.once, options.full};
+        return entry(&argc, argv, &start);
     }
-    QApplication app(argc, argv);
-    // The tray icon is the program's window: closing the last window (the
-    // about box) does not end it.
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(fernhold::ApplicationIcon());
-    fernhold::QtUserInterface ui;
-    fernhold::DesktopShell shell(ui);
-    fernhold::Application application(options, ui, app);
-    application.setShell(shell);
-    return application.run();
+    std::fprintf(stderr,
+                 "fernhold: the desktop part cannot be loaded (%s); the installation is "
+                 "incomplete. Backups run without it with: fernhold --headless\n",
+                 qPrintable(problems.isEmpty() ? desktopModuleCandidates().join(
+                                                     QStringLiteral(" and ")) +
+                                                     QStringLiteral(" missing")
+                                               : problems.trimmed()));
+    return fernhold::kExitNothingSaved;
 }
 
 } // namespace

@@ -30,6 +30,7 @@ deb="$(ls "$work"/deb/fernhold_*.deb 2> /dev/null | head -n 1)"
 
 # Every file of the package, with its mode; nothing beyond these.
 expected="-rwxr-xr-x ./usr/bin/fernhold
+-rw-r--r-- ./usr/lib/fernhold/fernhold_desktop.so
 -rw-r--r-- ./usr/lib/systemd/user/fernhold.service
 -rw-r--r-- ./usr/share/applications/fernhold.desktop
 -rw-r--r-- ./usr/share/doc/fernhold/changelog.gz
