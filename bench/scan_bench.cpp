@@ -42,6 +42,10 @@ public:
     {
         return yes;
     }
+    [[nodiscard]] bool askOkCancel(const QString&, const QString&, MessageIcon) override
+    {
+        return false;
+    }
     void showStatusLine(const QString&) override {}
     void showProgramStatus(int, const QString&) override {}
     void showStatusText(const QString&) override {}

@@ -328,4 +328,26 @@ TEST_F(RestorePageTest, FolderRestoreLeavesAnUncheckedRowAlone)
     EXPECT_TRUE(QTest::qWaitFor([&page] { return page.folderDialog() == nullptr; }, 2000));
 }
 
+// Without a mouse: Return on a folder row opens it, Space on a version
+// chooses it for the restore buttons.
+TEST_F(RestorePageTest, WalksTheTargetWithTheKeyboard)
+{
+    RestorePage& page = openPage();
+    QTreeWidget* list = page.list();
+    list->setFocus();
+    for (const QString& part : MirrorText(m_source).split(u'/', Qt::SkipEmptyParts)) {
+        const int row = names(page).indexOf(part);
+        ASSERT_GE(row, 0) << part.toStdString();
+        list->setCurrentItem(list->topLevelItem(row));
+        QTest::keyClick(list, Qt::Key_Return);
+        ASSERT_TRUE(waitIdle(page));
+    }
+    ASSERT_EQ(page.browser().currentFolder(), MirrorText(m_source));
+    EXPECT_FALSE(page.toSourceButton()->isEnabled());
+    list->setCurrentItem(list->topLevelItem(names(page).indexOf(QStringLiteral("b.txt"))));
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_TRUE(page.browser().selectedVersion().startsWith(QStringLiteral("b.txt@")));
+    EXPECT_TRUE(page.toSourceButton()->isEnabled());
+}
+
 } // namespace fernhold::test

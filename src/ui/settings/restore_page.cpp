@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
@@ -81,6 +82,7 @@ RestorePage::RestorePage(SettingsContext& context, QWidget* parent)
                                            pad);
     m_list->header()->setStretchLastSection(false);
     m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this);
 
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("RestorePassword"));
@@ -315,6 +317,16 @@ bool RestorePage::eventFilter(QObject* watched, QEvent* event)
         const auto* press = static_cast<QMouseEvent*>(event);
         if (m_list->itemAt(press->position().toPoint()) == nullptr) {
             clickedOutside();
+        }
+    }
+    // Without a mouse, Return or Space on the current row acts as a click on
+    // it: a folder opens, a version is chosen for the restore buttons.
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+            m_list->currentItem() != nullptr) {
+            clicked(m_list->indexOfTopLevelItem(m_list->currentItem()), false);
+            return true;
         }
     }
     return SettingsPage::eventFilter(watched, event);
