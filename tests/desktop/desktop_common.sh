@@ -77,6 +77,30 @@ ocr() {
     tesseract "$home/ocr.png" - 2>/dev/null || true
 }
 
+# Prints "X Y", the middle of the word $2 (a whole word as OCR reads it) in
+# window $1, the $3th time it appears (default 1); fails when it is not there.
+word_place() {
+    local win="$1" word="$2" nth="${3:-1}" scale="${OCR_SCALE:-300}" place
+    import -window "$win" "$home/click.png"
+    convert "$home/click.png" -resize "${scale}%" "$home/click-big.png"
+    # TSV: level page block par line word left top width height conf text
+    place="$(tesseract "$home/click-big.png" - tsv 2>/dev/null |
+        awk -F'\t' -v w="$word" -v n="$nth" -v s="$scale" \
+            '$12 == w && ++seen == n { printf "%d %d", ($7 + $9 / 2) * 100 / s, ($8 + $10 / 2) * 100 / s; exit }')"
+    [ -n "$place" ] && echo "$place"
+}
+
+# Clicks that word.
+click_word() {
+    local place
+    if ! place="$(word_place "$@")"; then
+        fail "no \"$2\" to click in window $1"
+        return 1
+    fi
+    # shellcheck disable=SC2086
+    xdotool mousemove --window "$1" $place click 1
+}
+
 # Checks a PNG: not one flat colour, no text key (TXT00123, MEN00001, ...),
 # and the expected words ($3, a grep pattern) where given.
 check() {

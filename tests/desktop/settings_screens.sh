@@ -62,6 +62,82 @@ page_shot() {
     check "$out/$png" "$png" "$word"
 }
 
+# On the restore page: walks the target down to the versions of a.txt with
+# the keyboard, then restores the folder by date through its window, taking
+# a PNG of each step.
+restore_walk() {
+    local list_at found=0 dialog box
+    echo "changed since the pass" >"$home/docs/a.txt"
+    # A click below the rows gives the list the keyboard.
+    if ! list_at="$(word_place "$settings" Name)"; then
+        fail "the restore page shows no list"
+        return 0
+    fi
+    # shellcheck disable=SC2086
+    set -- $list_at
+    xdotool mousemove --window "$settings" "$1" $(($2 + 150)) click 1
+    for _ in $(seq 10); do
+        xdotool key Down Return
+        sleep 1.5
+        import -window "$settings" "$out/restore-walk.png"
+        if ocr "$out/restore-walk.png" | grep -q "a\.txt"; then
+            found=1
+            break
+        fi
+    done
+    rm -f "$out/restore-walk.png"
+    if [ "$found" -ne 1 ]; then
+        fail "walking the restore page never reached the versions of a.txt"
+        return 0
+    fi
+    xdotool key Down space
+    sleep 0.5
+    import -window "$settings" "$out/restore-page-versions.png"
+    check "$out/restore-page-versions.png" "restore page at the versions" "docs/"
+
+    # The buttons through their mnemonics (underlined in the pictures).
+    xdotool key alt+s
+    if ! dialog="$(window "Restore folder by date")"; then
+        fail "no folder-restore window"
+        return 0
+    fi
+    sleep 0.5
+    import -window "$dialog" "$out/folder-restore.png"
+    check "$out/folder-restore.png" "folder-restore window" "newest version"
+    xdotool key alt+s
+    sleep 3
+    import -window "$dialog" "$out/folder-restore-searched.png"
+    check "$out/folder-restore-searched.png" "folder-restore window after the search" "a\.txt"
+    xdotool key alt+r
+    if ! box="$(window "Restore folder")"; then
+        fail "no question before the folder restore"
+        return 0
+    fi
+    sleep 0.5
+    import -window "$box" "$out/folder-restore-question.png"
+    check "$out/folder-restore-question.png" "the folder restore's question" "overwritten"
+    xdotool key alt+y
+    sleep 3
+    if box="$(window "Restore folder" 50)"; then
+        import -window "$box" "$out/folder-restore-summary.png"
+        check "$out/folder-restore-summary.png" "the folder restore's summary" "restored"
+        xdotool key Return
+        sleep 1
+    else
+        fail "no summary after the folder restore"
+    fi
+    import -window "$dialog" "$out/folder-restore-done.png"
+    check "$out/folder-restore-done.png" "folder-restore window after the restore" "restored"
+    [ "$(cat "$home/docs/a.txt")" = "text" ] || fail "the folder restore did not bring back a.txt"
+    # Without a window manager the window gets the focus back by hand.
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool key Escape
+    sleep 0.5
+    xdotool search --onlyvisible --name "^Restore folder by date\$" >/dev/null 2>&1 &&
+        fail "the folder-restore window stayed open"
+    return 0
+}
+
 start() {
     "$program" >"$home/fernhold.out" 2>&1 &
     fernhold=$!
@@ -93,6 +169,7 @@ if open_settings; then
         fail "no cloud-folder window"
     fi
     page_shot 1 settings-page3.png "Saved on"
+    restore_walk
     page_shot 1 settings-page4.png "older"
     page_shot 1 settings-page5.png "log"
     page_shot 1 settings-page6.png "windows"
