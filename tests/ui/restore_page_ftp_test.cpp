@@ -346,6 +346,7 @@ TEST_F(RestorePageFtpTest, StalledListingKeepsTheWindowLiveAndStops)
     EXPECT_FALSE(page.stopButton()->isEnabled());
     EXPECT_EQ(page.list()->topLevelItemCount(), 0);
     QTest::qWait(200);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(quiet.texts.isEmpty())
         << "a stop is no failure: " << quiet.texts.join(u'|').toStdString();
 
@@ -370,6 +371,24 @@ TEST_F(RestorePageFtpTest, StopDuringAStalledLoginIsNoFailure)
     QTest::qWait(200);
     EXPECT_TRUE(quiet.texts.isEmpty()) << quiet.texts.join(u'|').toStdString();
     EXPECT_EQ(page.list()->topLevelItemCount(), 0);
+}
+
+TEST_F(RestorePageFtpTest, ClosingTheWindowEndsAStalledListing)
+{
+    FtpServerOptions stalling;
+    stalling.stallCommands = {QStringLiteral("MLSD"), QStringLiteral("LIST")};
+    const auto stalled = startServer(stalling);
+    BoxAnswerer quiet;
+    RestorePage& page = openPage(*stalled, false);
+    QTest::qWait(800);
+    ASSERT_TRUE(page.working());
+    QElapsedTimer since;
+    since.start();
+    m_shell->settingsWindow()->close();
+    EXPECT_TRUE(waitIdle(page, 20000));
+    EXPECT_LT(since.elapsed(), 5000);
+    QTest::qWait(200);
+    EXPECT_TRUE(quiet.texts.isEmpty()) << quiet.texts.join(u'|').toStdString();
 }
 
 TEST_F(RestorePageFtpTest, StalledDownloadStopsAndLeavesTheFile)
