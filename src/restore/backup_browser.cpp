@@ -240,6 +240,10 @@ QStringList BackupBrowser::collectFtpEntries(const QString& folder)
     if (!session) {
         const bool transport = error == FtpOpenError::Transport;
         m_outcome = transport ? ListingOutcome::NoTransport : ListingOutcome::NoConnection;
+        // A login the user stopped is no failure to report.
+        if (m_ftpOptions.stopRequested && m_ftpOptions.stopRequested()) {
+            return entries;
+        }
         const QString problem = FtpOpenProblem(error, serverKey);
         m_ui.showMessage(Text("TXT00001"),
                          Text(transport ? "TXT00012" : "TXT00011") +

@@ -189,6 +189,11 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
         }
         ui.setBusy(false);
         if (fetched != 1 || RegularFileSize(source).value_or(0) <= 0) {
+            // A download the user stopped is no failure to report.
+            const auto& stopped = m_services.ftpOptions.stopRequested;
+            if (stopped && stopped()) {
+                return 0;
+            }
             return warn(Text("TXT00103"));
         }
     } else {

@@ -256,11 +256,15 @@ void FtpServer::startPyftpdlib(const FtpServerOptions& options)
     }
     if (options.dropTransferAfter >= 0) {
         arguments << QStringLiteral("--drop-transfer-after")
-                  << QString::number(options.dropTransferAfter);
+                  << QString::number(options.dropTransferAfter)
+                  << QStringLiteral("--drop-transfers") << QString::number(options.dropTransfers);
     }
     if (options.stallTransferAfter >= 0) {
         arguments << QStringLiteral("--stall-transfer-after")
                   << QString::number(options.stallTransferAfter);
+    }
+    for (const QString& command : options.stallCommands) {
+        arguments << QStringLiteral("--stall-command") << command;
     }
     if (!options.longReply.isEmpty()) {
         arguments << QStringLiteral("--long-reply") << options.longReply;

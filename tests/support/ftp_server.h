@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -33,8 +34,10 @@ struct FtpServerOptions
     bool shortenFirstStore = false; // the first upload is kept half, the reply still 226
     int abortStores = 0;            // the first this many STORs are answered 426
     bool dropAfterUser = false;     // close the control connection after USER
-    qint64 dropTransferAfter = -1;  // close everything once, after this many data bytes
+    qint64 dropTransferAfter = -1;  // close everything after this many data bytes of a transfer
+    int dropTransfers = 1;          // how many transfers dropTransferAfter cuts short
     qint64 stallTransferAfter = -1; // send nothing more, connections open, after this many
+    QStringList stallCommands;      // commands read and never answered ("MLSD", "RETR")
     QString longReply;              // "banner" or "pwd": a reply line of 100 KB
     bool anonymous = false;         // "anonymous" may log in with any password and write
     int loginDelayMs = 0;           // each login takes this long

@@ -5,8 +5,9 @@ Serves --root to one user on 127.0.0.1, binds a free port and prints
 "PORT <number>" once it accepts connections. Options make it misbehave the
 way real servers do: lower-case or refused FEAT, no MLSD, a canned LIST or
 MLSD, a first upload stored short after all, uploads aborted with 426,
-a dropped connection after USER or in the middle of a transfer, a stalled
-transfer, a reply line of 100 KB, a slow login. Every login is counted. --anonymous lets "anonymous" log in
+a dropped connection after USER or in the middle of a transfer (once or
+several times), a stalled transfer, commands never answered, a reply line of
+100 KB, a slow login. Every login is counted. --anonymous lets "anonymous" log in
 with any password and write, as a public upload server does.
 """
 
@@ -42,9 +43,13 @@ def main():
                         help="seconds a login takes, as on a slow or distant server")
     parser.add_argument("--drop-after-user", action="store_true")
     parser.add_argument("--drop-transfer-after", type=int, default=-1,
-                        help="close the connections once, after this many data bytes")
+                        help="close the connections after this many data bytes of a transfer")
+    parser.add_argument("--drop-transfers", type=int, default=1,
+                        help="how many transfers --drop-transfer-after cuts short")
     parser.add_argument("--stall-transfer-after", type=int, default=-1,
                         help="stop sending data, connections left open, after this many bytes")
+    parser.add_argument("--stall-command", action="append", default=[],
+                        help="read this command (MLSD, RETR, ...) and never answer it")
     parser.add_argument("--long-reply", choices=["banner", "pwd"])
     parser.add_argument("--anonymous", action="store_true")
     args = parser.parse_args()
@@ -58,26 +63,30 @@ def main():
         commands.pop("MLSD", None)
         commands.pop("MLST", None)
 
-    dropped = {"done": False}
+    drops = {"left": args.drop_transfers}
+    stalled_commands = {name.upper() for name in args.stall_command}
     shortened = {"done": not args.shorten_first_store}
     aborts = {"left": args.abort_stores}
     limit = args.drop_transfer_after
     stall = args.stall_transfer_after
 
+    def drop_due(dtp, count):
+        return limit >= 0 and drops["left"] > 0 and count >= limit and not dtp.cmd_channel._closed
+
     def drop_now(dtp):
-        dropped["done"] = True
+        drops["left"] -= 1
         dtp.cmd_channel.close()  # closes the data channel too
 
     class Dtp(DTPHandler):
         def handle_read(self):
             super().handle_read()
-            if limit >= 0 and not dropped["done"] and self.tot_bytes_received >= limit:
+            if drop_due(self, self.tot_bytes_received):
                 drop_now(self)
 
         handle_read_event = handle_read  # the base class binds its own method
 
         def send(self, data):
-            if limit >= 0 and not dropped["done"] and self.tot_bytes_sent >= limit:
+            if drop_due(self, self.tot_bytes_sent):
                 drop_now(self)
                 return 0
             if stall >= 0 and self.tot_bytes_sent >= stall:
@@ -99,6 +108,11 @@ def main():
 #Replies name paths as well(MKD, CWD, PWD) : those that are not
 #UTF - 8 go out as their own bytes, as they came in.
             super(FTPHandler, self).push(text.encode("utf8", self.unicode_errors))
+
+        def pre_process_command(self, line, cmd, arg):
+            if cmd in stalled_commands:
+                return  # no reply ever; the connections stay open
+            return super().pre_process_command(line, cmd, arg)
 
         def ftp_STOR(self, file, mode="w"):
             if aborts["left"] > 0:

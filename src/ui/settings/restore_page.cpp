@@ -5,6 +5,7 @@
 #include "core/target_choice.h"
 #include "core/text_table.h"
 #include "engine/archiver.h"
+#include "platform/file_name.h"
 #include "platform/folders.h"
 #include "restore/backup_browser.h"
 #include "restore/restore_version.h"
@@ -128,7 +129,12 @@ RestorePage::RestorePage(SettingsContext& context, QWidget* parent)
     layout->addWidget(filter);
 
     connect(m_chooser, &QComboBox::activated, this, [this](int index) {
-        if (working() || index + 1 == m_browser->target()) {
+        if (working()) {
+            // The list still belongs to the target being read.
+            m_chooser->setCurrentIndex(m_browser->target() - 1);
+            return;
+        }
+        if (index + 1 == m_browser->target()) {
             return;
         }
         m_context.chooseTarget(index + 1);
@@ -190,7 +196,7 @@ void RestorePage::entered()
     if (working()) {
         return;
     }
-    run([this] { m_browser->openPage(); }, [this] { showRows(); });
+    run([this] { m_browser->openPage(); }, [this] { listed(); });
 }
 
 void RestorePage::left()
@@ -227,7 +233,23 @@ void RestorePage::list(std::function<void()> navigate)
     }
     m_browser->setNameFilter(m_nameBox->isChecked(), m_name->text());
     m_browser->setDateFilter(m_dateBox->isChecked(), m_date->date());
-    run(std::move(navigate), [this] { showRows(); });
+    run(std::move(navigate), [this] { listed(); });
+}
+
+void RestorePage::listed()
+{
+    showRows();
+    // A failed FTP listing would pass for an empty folder; a stop is no failure.
+    const JobSettings& settings = m_context.control.settings();
+    const int number = m_browser->target();
+    if (m_browser->lastOutcome() == ListingOutcome::Unreadable && !m_cancel->load() &&
+        number >= 1 && number <= kTargetCount &&
+        settings.target(number).TargetType == QStringLiteral("FTP")) {
+        m_context.ui.showMessage(Text("TXT00001"),
+                                 Text("TXT00417") + QStringLiteral("\r\n") +
+                                     DisplayFileName(u'/' + m_browser->currentFolder()),
+                                 MessageIcon::Warning);
+    }
 }
 
 void RestorePage::run(std::function<void()> work, std::function<void()> after)

@@ -69,6 +69,7 @@ private:
     void run(std::function<void()> work, std::function<void()> after = {});
     void step();
     void list(std::function<void()> navigate);
+    void listed();
     void showRows();
     void clicked(int row, bool doubleClick);
     void clickedOutside();
