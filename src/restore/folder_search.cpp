@@ -45,7 +45,8 @@ FolderSearch::FolderSearch(QString targetRoot, const QString& folder, FolderSear
       m_rows(rows)
 {
     if (m_options.nameFilterOn) {
-        m_patterns = m_options.nameFilter.toLower().split(u',');
+        // Every name contains the empty text: it would let every file through.
+        m_patterns = m_options.nameFilter.toLower().split(u',', Qt::SkipEmptyParts);
     }
     if (!m_root.isEmpty() && !m_root.endsWith(u'/')) {
         m_root.append(u'/');
@@ -98,7 +99,7 @@ bool FolderSearch::step()
             }
         } else if (entry.file && !entry.link) {
             // Versions are regular files; a link could lead anywhere.
-            if (m_patterns.isEmpty()) {
+            if (!m_options.nameFilterOn) {
                 m_files.append(name);
             } else {
                 const QString file =

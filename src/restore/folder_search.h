@@ -25,8 +25,10 @@ struct FolderSearchOptions
     bool oldest = false;       // per file the oldest version in the range, else the newest
     bool subFolders = false;   // search the sub-folders too
     bool nameFilterOn = false; // only files whose name contains one of the patterns
-    QString nameFilter;        // patterns separated by "," ("doc,xls"), any letter case
-    QDate from;                // the range of days, both counted in full
+    // Patterns separated by "," ("doc,xls"), any letter case. An empty
+    // pattern names nothing: "doc," is "doc", and "," alone matches no file.
+    QString nameFilter;
+    QDate from; // the range of days, both counted in full
     QDate to;
 };
 

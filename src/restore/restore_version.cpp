@@ -16,8 +16,10 @@
 #include "targets/ftp_target.h"
 #include "targets/version_name.h"
 
+#include <cerrno>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 
 namespace fernhold {
 
@@ -67,6 +69,15 @@ private:
     QString m_folder;
     bool m_focusPassword = false;
 };
+
+// True when anything, a dangling link included, has the name `path`.
+bool nameTaken(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(EncodeFileName(path).constData(), &info) == 0 || errno != ENOENT;
+}
 
 } // namespace
 
@@ -121,7 +132,10 @@ int VersionRestore::RestoreVersion(const QString& folder, const QString& version
             return inform(Text("TXT00055"));
         }
         destination = WithSlash(picked);
-        if (!ui.askYesNo(Text("TXT00052"),
+        // The question warns of a file it would replace; without one there
+        // is nothing to confirm.
+        if (nameTaken(destination + name) &&
+            !ui.askYesNo(Text("TXT00052"),
                          Text("TXT00056") + kBreak + DisplayFileName(destination + name),
                          MessageIcon::Question, false)) {
             return 0;

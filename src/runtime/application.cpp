@@ -11,14 +11,15 @@
 #include "engine/source_walk.h"
 #include "platform/crash_handler.h"
 #include "platform/folders.h"
+#include "restore/restored_registration.h"
 #include "runtime/exit_codes.h"
 #include "runtime/pass_notices.h"
 #include "runtime/termination.h"
 #include "targets/version_cleanup.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 namespace fernhold {
 
@@ -379,6 +381,7 @@ void Application::programEnd()
     }
     (void)m_slot.waitForEnd(0);
     const bool workerEnded = !m_slot.isBusy();
+    applyRestoredFiles();
 
     m_recorder.RecordStatus(-1);
     if (workerEnded) {
@@ -419,6 +422,7 @@ QString Application::tableWritePath() const
 
 int Application::startIndexScan()
 {
+    applyRestoredFiles();
     auto result = std::make_shared<IndexScanResult>();
     const IndexEnvironment env{m_index,          m_run,   m_statusLine,      m_ui, m_clock,
                                tableWritePath(), m_state, m_compareWithTable};
@@ -442,6 +446,7 @@ void Application::comparisonMade()
 
 int Application::startBackupPass()
 {
+    applyRestoredFiles();
     auto settings = std::make_shared<JobSettings>(m_settings);
     auto result = std::make_shared<BackupPassResult>();
     const bool started = m_slot.start(
@@ -533,6 +538,25 @@ void Application::writeAutostart()
 int Application::clearLogFile()
 {
     return m_log.clearLogFile(m_ui);
+}
+
+void Application::registerRestoredFiles(const QStringList& files)
+{
+    m_restoredFiles.append(files);
+    applyRestoredFiles();
+}
+
+void Application::applyRestoredFiles()
+{
+    // Only the main thread starts jobs: with the slot free here, no pass can
+    // touch the index until this returns.
+    if (m_restoredFiles.isEmpty() || m_slot.isBusy()) {
+        return;
+    }
+    const QStringList files = std::exchange(m_restoredFiles, {});
+    if (RegisterRestoredFiles(m_index, files) > 0 && m_settings.WorkModeExtended >= 1) {
+        (void)SaveFileTimeTable(m_index, tableWritePath(), m_clock, m_ui);
+    }
 }
 
 void Application::backUpNow()

@@ -71,6 +71,7 @@ public:
     void requestIndexRebuild() override;
     void writeAutostart() override;
     int clearLogFile() override;
+    void registerRestoredFiles(const QStringList& files) override;
 
 private:
     // Gives an exit code when the program must end without running.
@@ -90,6 +91,8 @@ private:
     [[nodiscard]] QString tableWritePath() const;
     void readTables();
     void requestFullSave();
+    // Registers the restored files that waited for the worker slot, when it is free.
+    void applyRestoredFiles();
 
     [[nodiscard]] int startIndexScan();
     [[nodiscard]] int startBackupPass();
@@ -110,6 +113,7 @@ private:
     WorkerSlot m_slot;
     LogBook m_log;
     SourceIndex m_index;
+    QStringList m_restoredFiles; // restored while the slot was taken
     BackupState m_state;
     bool m_settingsTrusted = true; // both settings files could be read
     bool m_compareWithTable = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace fernhold {
 
@@ -44,6 +45,10 @@ public:
     virtual void writeAutostart() = 0;
     // Asks and deletes the log file; gives 1 when it was cleared.
     virtual int clearLogFile() = 0;
+    // Files a restore wrote become known states of the source index, so the
+    // next pass does not save them again. While a job holds the worker slot
+    // (and with it the index) they wait until the slot is free.
+    virtual void registerRestoredFiles(const QStringList& files) = 0;
 };
 
 // The desktop part of the program's life. The headless run has none.

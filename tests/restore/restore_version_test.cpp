@@ -227,15 +227,22 @@ TEST_F(VersionRestoreTest, EmptyOrMissingVersionIsReported)
 TEST_F(VersionRestoreTest, PickedFolderReceivesTheFileItself)
 {
     putVersion(QStringLiteral("a.txt@20230115~093000.txt"), "saved");
+    // Nothing of that name in the picked folder: nothing to confirm.
     m_ui.queueFolder(m_picked);
-    m_ui.queueAnswer(true);
     EXPECT_EQ(restore(QStringLiteral("a.txt@20230115~093000.txt"), QStringLiteral("1")), 1);
     EXPECT_EQ(readAll(m_picked + QStringLiteral("a.txt")), QByteArray("saved"));
     EXPECT_EQ(namesIn(m_picked), QStringList{QStringLiteral("a.txt")});
+    EXPECT_TRUE(m_ui.questions().empty());
+    expectSourceHolds({});
+    // Over the file it wrote, the question comes.
+    ASSERT_TRUE(writeAll(m_picked + QStringLiteral("a.txt"), "mine"));
+    m_ui.queueFolder(m_picked);
+    m_ui.queueAnswer(false);
+    EXPECT_EQ(restore(QStringLiteral("a.txt@20230115~093000.txt"), QStringLiteral("1")), 0);
+    EXPECT_EQ(readAll(m_picked + QStringLiteral("a.txt")), QByteArray("mine"));
     ASSERT_EQ(m_ui.questions().size(), 1U);
     EXPECT_EQ(m_ui.questions()[0].text,
               text("TXT00056") + kBreak + m_picked + QStringLiteral("a.txt"));
-    expectSourceHolds({});
 
     // Cancelling the picker ends silently; a choice without a path is refused.
     const size_t shown = m_ui.messages().size();

@@ -38,7 +38,8 @@ QDateEdit* DatePicker(QWidget* parent)
 
 FolderRestoreDialog::FolderRestoreDialog(const JobSettings& settings, UserInterface& ui,
                                          const Folders& folders, const QString& folder,
-                                         const QString& password, QWidget* parent)
+                                         const QString& password, RegisterRestored registerRestored,
+                                         QWidget* parent)
     : QDialog(parent), m_archiver(std::make_unique<Archiver>(folders.temp))
 {
     setObjectName(QStringLiteral("FolderRestoreWindow"));
@@ -46,7 +47,7 @@ FolderRestoreDialog::FolderRestoreDialog(const JobSettings& settings, UserInterf
     setWindowModality(Qt::ApplicationModal);
     m_model = std::make_unique<FolderRestoreWindow>(
         settings, RestoreServices{ui, *m_archiver, folders.documents}, folder, password,
-        QDate::currentDate());
+        QDate::currentDate(), std::move(registerRestored));
 
     QString used;
     auto* heading = new QLabel(Text("GAD00201"), this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "restore/folder_restore_run.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -29,8 +31,10 @@ class FolderRestoreDialog : public QDialog
 {
     Q_OBJECT
 public:
+    // `registerRestored` gets the files of a restore that ran to its end.
     FolderRestoreDialog(const JobSettings& settings, UserInterface& ui, const Folders& folders,
-                        const QString& folder, const QString& password, QWidget* parent = nullptr);
+                        const QString& folder, const QString& password,
+                        RegisterRestored registerRestored = {}, QWidget* parent = nullptr);
     ~FolderRestoreDialog() override;
 
     [[nodiscard]] FolderRestoreWindow& model() const { return *m_model; }

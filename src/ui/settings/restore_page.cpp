@@ -369,8 +369,9 @@ void RestorePage::restoreVersion(bool toPickedFolder)
     const QString mode = toPickedFolder ? QStringLiteral("1") : QStringLiteral("0");
     auto cancel = m_cancel;
     auto result = std::make_shared<int>(0);
+    auto written = std::make_shared<QString>();
     run(
-        [&settings, &folders, &ui, folder, version, password, mode, cancel, result] {
+        [&settings, &folders, &ui, folder, version, password, mode, cancel, result, written] {
             if (!RestoreWorkFolderReady(ui, folders.temp)) {
                 return;
             }
@@ -380,8 +381,15 @@ void RestorePage::restoreVersion(bool toPickedFolder)
             ftp.stopRequested = stop;
             VersionRestore restore(settings, RestoreServices{ui, archiver, folders.documents, ftp});
             *result = restore.RestoreVersion(folder, version, mode, password);
+            *written = restore.restoredFile();
         },
-        [this, result] { m_lastRestore = *result; });
+        [this, result, written, toPickedFolder] {
+            m_lastRestore = *result;
+            // A file back in its source folder is no change to save again.
+            if (*result == 1 && !toPickedFolder) {
+                m_context.control.registerRestoredFiles({*written});
+            }
+        });
 }
 
 } // namespace fernhold
@@ -398,8 +406,10 @@ void RestorePage::openFolderRestore()
     if (!RestoreWorkFolderReady(ui, folders.temp)) {
         return;
     }
-    m_dialog = new FolderRestoreDialog(m_context.control.settings(), ui, folders,
-                                       m_browser->currentFolder(), m_password->text(), this);
+    ProgramControl& control = m_context.control;
+    m_dialog = new FolderRestoreDialog(
+        control.settings(), ui, folders, m_browser->currentFolder(), m_password->text(),
+        [&control](const QStringList& files) { control.registerRestoredFiles(files); }, this);
     m_dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_dialog->open();
 }
