@@ -280,7 +280,8 @@ TEST_F(RestorePageFtpTest, RestoresToAPickedFolderButNoFolderByDate)
     const auto server = startServer();
     fillByPass(*server);
     const QString picked = m_home.path() + QStringLiteral("picked/");
-    ASSERT_TRUE(QDir().mkpath(picked));
+    // An older copy there: the restore asks before replacing it.
+    m_home.writeFile(QStringLiteral("picked/big.bin"), "older");
     RestorePage& page = openPage(*server);
     walkToSource(page);
     click(page, 3);
