@@ -138,6 +138,8 @@ protected:
         click(page, row);
         QTest::mouseClick(page.toSourceButton(), Qt::LeftButton);
         ASSERT_TRUE(waitIdle(page));
+        // Messages from the worker arrive queued: let them show.
+        QTest::qWait(100);
     }
 
     // Opens the folder restore window on the current folder and searches it.
@@ -321,6 +323,8 @@ TEST_F(RestoreFaultsTest, DestinationWithoutWriteRight)
             BoxAnswerer yes(QMessageBox::Yes);
             restoreToSource(page, QStringLiteral("a.txt"));
             EXPECT_EQ(page.lastRestoreResult(), 0);
+            // The message may come a moment after the job on a busy machine.
+            (void)QTest::qWaitFor([&yes] { return yes.texts.size() >= 2; }, 5000);
             ASSERT_EQ(yes.texts.size(), 2) << yes.texts.join(u'|').toStdString();
             EXPECT_TRUE(yes.texts[1].startsWith(Text("TXT00060"))) << yes.texts[1].toStdString();
         }
