@@ -184,6 +184,7 @@ void Pass::walkSources()
     }
     m_pass.LongPathCount = 0;
     m_s.index.BeginPass();
+    m_s.state.takeInRecordedSaves();
 
     SingleFileBackup single(m_s, m_pass);
     ExclusionTally tally(rules);
