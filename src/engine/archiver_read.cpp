@@ -2,6 +2,7 @@
 #include "engine/engine_logging.h"
 #include "engine/zip_files.h"
 #include "platform/descriptor.h"
+#include "platform/file_io.h"
 #include "platform/file_name.h"
 #include "platform/native_paths.h"
 
@@ -12,25 +13,7 @@
 
 namespace fernhold {
 
-namespace {
-
-bool writeAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-} // namespace
+namespace {} // namespace
 
 int Archiver::VerifyArchive(const QString& archive, const QString& name, const PackedSource& packed,
                             const QString& source) const
@@ -44,9 +27,8 @@ int Archiver::VerifyArchiveBytes(const QByteArray& archive, const QString& name,
 {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* bytes = zip_source_buffer_create(archive.constData(),
-                                                   static_cast<zip_uint64_t>(archive.size()), 0,
-                                                   &error);
+    zip_source_t* bytes = zip_source_buffer_create(
+        archive.constData(), static_cast<zip_uint64_t>(archive.size()), 0, &error);
     ZipHandle zip(bytes ? zip_open_from_source(bytes, ZIP_RDONLY | ZIP_CHECKCONS, &error)
                         : nullptr);
     zip_error_fini(&error);
@@ -116,7 +98,7 @@ int Archiver::UnpackFile(const QString& archive, const QString& outputFolder, co
     }
     const auto bytes = ReadZipEntry(
         zip.get(), *index, password,
-        [&out](const char* data, qint64 size) { return writeAll(out.get(), data, size); },
+        [&out](const char* data, qint64 size) { return WriteAll(out.get(), data, size); },
         m_mustStop);
     const bool ok = bytes.has_value() && ::fsync(out.get()) == 0;
     if (ok && (stat.valid & ZIP_STAT_MTIME) != 0) {

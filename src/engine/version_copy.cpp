@@ -1,12 +1,13 @@
 #include "engine/version_copy.h"
 
 #include "platform/descriptor.h"
+#include "platform/file_io.h"
 #include "platform/file_name.h"
 
 #include <QRandomGenerator>
-#include <functional>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,26 +131,14 @@ int CopyFileCompletely(const QString& source, const QString& destination, int pe
         return 0;
     }
     const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;
-    return writeCompletely(destination, mode, [&from](int to) { return copyContent(from.get(), to); });
+    return writeCompletely(destination, mode,
+                           [&from](int to) { return copyContent(from.get(), to); });
 }
 
 int WriteFileCompletely(const QByteArray& bytes, const QString& destination, int permissions)
 {
     return writeCompletely(destination, static_cast<mode_t>(permissions), [&bytes](int to) {
-        const char* data = bytes.constData();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t put = ::write(to, data, static_cast<size_t>(left));
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            if (put <= 0) {
-                return false;
-            }
-            data += put;
-            left -= put;
-        }
-        return true;
+        return WriteAll(to, bytes.constData(), bytes.size());
     });
 }
 

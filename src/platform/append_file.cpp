@@ -1,5 +1,7 @@
 #include "platform/append_file.h"
 
+#include "platform/file_io.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -26,20 +28,7 @@ int AppendFile::append(const QByteArray& bytes)
             return 0;
         }
     }
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(m_fd, data, static_cast<size_t>(left));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return 0;
-        }
-        data += written;
-        left -= written;
-    }
-    return 1;
+    return WriteAll(m_fd, bytes.constData(), bytes.size()) ? 1 : 0;
 }
 
 int AppendFile::remove()

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fernhold {
 
@@ -26,6 +28,22 @@ bool alreadyHolds(const QString& path, const QByteArray& data, bool privateMode)
 }
 
 } // namespace
+
+bool WriteAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
 
 int WriteFileAtomically(const QString& path, const QByteArray& data, bool privateMode)
 {

@@ -13,6 +13,10 @@ namespace fernhold {
 [[nodiscard]] int WriteFileAtomically(const QString& path, const QByteArray& data,
                                       bool privateMode);
 
+// Writes all `size` bytes to the descriptor, again after a signal or a short
+// write. Gives false when the system refuses them.
+[[nodiscard]] bool WriteAll(int fd, const char* data, qint64 size);
+
 // The content of a regular file, at most `maxBytes` of it; no value when the
 // file is missing, unreadable or not a regular file.
 [[nodiscard]] std::optional<QByteArray> ReadFileCapped(const QString& path, qint64 maxBytes);

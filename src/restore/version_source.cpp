@@ -1,5 +1,6 @@
 #include "restore/version_source.h"
 
+#include "platform/file_io.h"
 #include "platform/file_name.h"
 
 #include <QByteArrayList>
@@ -17,22 +18,6 @@ VersionSource::Problem problemOf(int error)
     // ELOOP: the name is a link; ENOTDIR: a level on the way is none (or a link to one).
     return error == ELOOP || error == ENOTDIR ? VersionSource::Problem::NotRegularFile
                                               : VersionSource::Problem::Missing;
-}
-
-bool writeAll(int fd, const char* data, ssize_t size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, static_cast<size_t>(size));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        data += put;
-        size -= put;
-    }
-    return true;
 }
 
 } // namespace
@@ -127,7 +112,7 @@ int VersionSource::copyTo(const QString& path) const
             ok = got == 0;
             break;
         }
-        if (!writeAll(out, buffer, got)) {
+        if (!WriteAll(out, buffer, got)) {
             ok = false;
             break;
         }

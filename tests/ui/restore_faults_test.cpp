@@ -3,6 +3,7 @@
 #include "file_rights.h"
 #include "restore/backup_browser.h"
 #include "restore/folder_restore_window.h"
+#include "restore_page_driver.h"
 #include "run_program.h"
 #include "settings_window_fixture.h"
 #include "ui/settings/folder_restore_dialog.h"
@@ -23,12 +24,6 @@
 namespace fernhold::test {
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Bytes that do not compress, so most of an archive is its file's data.
 QByteArray noise(int size, quint32 seed)
@@ -88,13 +83,8 @@ protected:
         openWindow();
         showPage(3);
         auto& page = this->page<RestorePage>(3);
-        EXPECT_TRUE(waitIdle(page));
+        EXPECT_TRUE(WaitIdle(page));
         return page;
-    }
-
-    static bool waitIdle(RestorePage& page)
-    {
-        return QTest::qWaitFor([&page] { return !page.working(); }, 30000);
     }
 
     static bool waitDialog(FolderRestoreDialog& dialog)
@@ -102,42 +92,14 @@ protected:
         return QTest::qWaitFor([&dialog] { return !dialog.running(); }, 30000);
     }
 
-    static int rowOf(const RestorePage& page, const QString& name)
-    {
-        for (int i = 0; i < page.list()->topLevelItemCount(); ++i) {
-            if (page.list()->topLevelItem(i)->text(0) == name) {
-                return i;
-            }
-        }
-        return -1;
-    }
-
-    static void click(RestorePage& page, int row)
-    {
-        QTreeWidget* list = page.list();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->topLevelItem(row)).center());
-    }
-
-    void walkToSource(RestorePage& page)
-    {
-        for (const QString& part : MirrorText(m_source).split(u'/', Qt::SkipEmptyParts)) {
-            const int row = rowOf(page, part);
-            ASSERT_GE(row, 0) << part.toStdString();
-            click(page, row);
-            ASSERT_TRUE(waitIdle(page));
-        }
-        ASSERT_EQ(page.browser().currentFolder(), MirrorText(m_source));
-    }
-
     // Selects the file's version and presses the button to the source folder.
     static void restoreToSource(RestorePage& page, const QString& name)
     {
-        const int row = rowOf(page, name);
+        const int row = ShownNames(page).indexOf(name);
         ASSERT_GE(row, 0) << name.toStdString();
-        click(page, row);
+        ClickRow(page, row);
         QTest::mouseClick(page.toSourceButton(), Qt::LeftButton);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
         // Messages from the worker arrive queued: let them show.
         QTest::qWait(100);
     }
@@ -189,7 +151,7 @@ TEST_F(RestoreFaultsTest, EncryptedVersionWantsTheRightPassword)
 {
     prepare(true);
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     {
         // Without a password nothing is asked and nothing is written.
         BoxAnswerer yes(QMessageBox::Yes);
@@ -206,7 +168,7 @@ TEST_F(RestoreFaultsTest, EncryptedVersionWantsTheRightPassword)
         EXPECT_EQ(yes.texts.value(1), Text("TXT00059"));
     }
     EXPECT_EQ(page.lastRestoreResult(), 0);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
     EXPECT_EQ(sourceNames(), m_both);
 
     // The folder window: the wrong password fails each row, the files stay.
@@ -216,7 +178,7 @@ TEST_F(RestoreFaultsTest, EncryptedVersionWantsTheRightPassword)
     restoreAll(*dialog);
     EXPECT_EQ(dialog->model().counts().failed, 2);
     EXPECT_EQ(dialog->model().counts().restored, 0);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("b mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")), QByteArray("b mine now"));
     EXPECT_EQ(sourceNames(), m_both);
     static_cast<QDialog*>(dialog)->reject();
 
@@ -225,7 +187,7 @@ TEST_F(RestoreFaultsTest, EncryptedVersionWantsTheRightPassword)
     BoxAnswerer yes(QMessageBox::Yes);
     restoreToSource(page, QStringLiteral("a.txt"));
     EXPECT_EQ(page.lastRestoreResult(), 1) << yes.texts.join(u'|').toStdString();
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), m_firstA);
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), m_firstA);
 }
 
 TEST_F(RestoreFaultsTest, DamagedArchivesLeaveTheDestination)
@@ -243,7 +205,7 @@ TEST_F(RestoreFaultsTest, DamagedArchivesLeaveTheDestination)
     ASSERT_TRUE(QFile::resize(versionOf(QStringLiteral("b.txt")), 40));
 
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     for (const QString& name : m_both) {
         BoxAnswerer yes(QMessageBox::Yes);
         restoreToSource(page, name);
@@ -256,8 +218,8 @@ TEST_F(RestoreFaultsTest, DamagedArchivesLeaveTheDestination)
     ASSERT_EQ(dialog->model().rows().size(), 2);
     restoreAll(*dialog);
     EXPECT_EQ(dialog->model().counts().failed, 2);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
-    EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("b mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")), QByteArray("b mine now"));
     EXPECT_EQ(sourceNames(), m_both);
     static_cast<QDialog*>(dialog)->reject();
 }
@@ -266,7 +228,7 @@ TEST_F(RestoreFaultsTest, TargetFolderGoneAfterListing)
 {
     prepare(false);
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     const QString moved = m_home.path() + QStringLiteral("moved/");
     ASSERT_TRUE(QDir().rename(m_vault, moved));
     {
@@ -275,7 +237,7 @@ TEST_F(RestoreFaultsTest, TargetFolderGoneAfterListing)
         ASSERT_EQ(yes.texts.size(), 2) << yes.texts.join(u'|').toStdString();
         EXPECT_TRUE(yes.texts[1].startsWith(Text("TXT00050"))) << yes.texts[1].toStdString();
     }
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
     EXPECT_FALSE(page.working());
     EXPECT_EQ(page.pathField()->text(), MirrorText(m_source));
     {
@@ -294,22 +256,22 @@ TEST_F(RestoreFaultsTest, TargetFolderGoneAfterListing)
 
     // Listing again shows the empty folder; with the target back the page works on.
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.list()->topLevelItemCount(), 0);
     ASSERT_TRUE(QDir().rename(moved, m_vault));
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     BoxAnswerer yes(QMessageBox::Yes);
     restoreToSource(page, QStringLiteral("a.txt"));
     EXPECT_EQ(page.lastRestoreResult(), 1) << yes.texts.join(u'|').toStdString();
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), m_firstA);
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), m_firstA);
 }
 
 TEST_F(RestoreFaultsTest, DestinationWithoutWriteRight)
 {
     prepare(false);
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     ASSERT_TRUE(QFile::setPermissions(m_source, QFile::ReadOwner | QFile::ExeOwner));
     {
         // The worker thread of a restore starts with this thread's rights.
@@ -336,8 +298,8 @@ TEST_F(RestoreFaultsTest, DestinationWithoutWriteRight)
     }
     ASSERT_TRUE(
         QFile::setPermissions(m_source, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
-    EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("b mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("mine now"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")), QByteArray("b mine now"));
     EXPECT_EQ(sourceNames(), m_both);
 }
 
@@ -345,7 +307,7 @@ TEST_F(RestoreFaultsTest, NameFilterOfCommasNamesNoFile)
 {
     prepare(false);
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     FolderRestoreDialog* dialog = searchFolder(page, QStringLiteral(",,,"));
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->model().rows().isEmpty());
@@ -374,7 +336,7 @@ TEST_F(RestoreFaultsTest, CancelledFolderRestoreLeavesWholeFiles)
         m_home.writeFile(QStringLiteral("Docs/f%1.bin").arg(i), "changed");
     }
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     FolderRestoreDialog* dialog = searchFolder(page, QStringLiteral("f"));
     ASSERT_NE(dialog, nullptr);
     ASSERT_EQ(dialog->model().rows().size(), kFiles);
@@ -404,7 +366,7 @@ TEST_F(RestoreFaultsTest, CancelledFolderRestoreLeavesWholeFiles)
     for (int row = 0; row < kFiles; ++row) {
         const QString path = dialog->model().rows().at(row).path;
         const int i = path.right(5).left(1).toInt(); // ".../fN.bin"
-        const QByteArray now = readAll(m_source + QStringLiteral("f%1.bin").arg(i));
+        const QByteArray now = ReadAll(m_source + QStringLiteral("f%1.bin").arg(i));
         if (row < done) {
             EXPECT_EQ(now, noise(256 * 1024, i)) << path.toStdString();
         } else {
@@ -422,40 +384,29 @@ TEST_F(RestoreFaultsTest, AsksBeforeReplacingOnlyWhatThePickedFolderHolds)
     const QString picked = m_home.path() + QStringLiteral("picked/");
     ASSERT_TRUE(QDir().mkpath(picked));
     RestorePage& page = openPage();
-    walkToSource(page);
-    QTimer pick;
-    pick.setInterval(20);
-    QObject::connect(&pick, &QTimer::timeout, [&picked] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QFileDialog*>(top);
-            if (dialog && dialog->isVisible()) {
-                dialog->setDirectory(picked);
-                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-            }
-        }
-    });
-    pick.start();
-    click(page, rowOf(page, QStringLiteral("a.txt")));
+    WalkToSource(page, m_source);
+    FolderPickerAnswer pick(picked);
+    ClickRow(page, ShownNames(page).indexOf(QStringLiteral("a.txt")));
     {
         BoxAnswerer yes(QMessageBox::Yes);
         QTest::mouseClick(page.toFolderButton(), Qt::LeftButton);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
         EXPECT_EQ(page.lastRestoreResult(), 1);
         // Only the outcome: there was nothing to replace.
         ASSERT_EQ(yes.texts.size(), 1) << yes.texts.join(u'|').toStdString();
         EXPECT_TRUE(yes.texts[0].startsWith(Text("TXT00058")));
     }
-    EXPECT_EQ(readAll(picked + QStringLiteral("a.txt")), m_firstA);
+    EXPECT_EQ(ReadAll(picked + QStringLiteral("a.txt")), m_firstA);
     m_home.writeFile(QStringLiteral("picked/a.txt"), "keep me");
     {
         BoxAnswerer no(QMessageBox::No);
         QTest::mouseClick(page.toFolderButton(), Qt::LeftButton);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
         ASSERT_EQ(no.texts.size(), 1) << no.texts.join(u'|').toStdString();
         EXPECT_TRUE(no.texts[0].startsWith(Text("TXT00056")));
     }
     EXPECT_EQ(page.lastRestoreResult(), 0);
-    EXPECT_EQ(readAll(picked + QStringLiteral("a.txt")), QByteArray("keep me"));
+    EXPECT_EQ(ReadAll(picked + QStringLiteral("a.txt")), QByteArray("keep me"));
 }
 
 } // namespace fernhold::test

@@ -3,6 +3,7 @@
 #include "engine/target_layout.h"
 #include "ftp_server.h"
 #include "restore/backup_browser.h"
+#include "restore_page_driver.h"
 #include "run_program.h"
 #include "settings_window_fixture.h"
 #include "ui/settings/restore_page.h"
@@ -21,12 +22,6 @@
 namespace fernhold::test {
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList namesIn(const QString& folder)
 {
@@ -142,7 +137,7 @@ protected:
         for (const QString& file : filesBelow(good->localFolder())) {
             const QByteArray path = QFile::encodeName(file);
             faulty.makeFolder(path.left(path.lastIndexOf('/')));
-            faulty.writeFile(path, readAll(good->localFolder() + file));
+            faulty.writeFile(path, ReadAll(good->localFolder() + file));
         }
     }
 
@@ -165,46 +160,9 @@ protected:
         showPage(3);
         auto& page = this->page<RestorePage>(3);
         if (wait) {
-            EXPECT_TRUE(waitIdle(page));
+            EXPECT_TRUE(WaitIdle(page));
         }
         return page;
-    }
-
-    static bool waitIdle(RestorePage& page, int limitMs = 30000)
-    {
-        return QTest::qWaitFor([&page] { return !page.working(); }, limitMs);
-    }
-
-    static QStringList names(const RestorePage& page)
-    {
-        QStringList shown;
-        for (int i = 0; i < page.list()->topLevelItemCount(); ++i) {
-            shown << page.list()->topLevelItem(i)->text(0);
-        }
-        return shown;
-    }
-
-    static void click(RestorePage& page, int row, bool twice = false)
-    {
-        QTreeWidget* list = page.list();
-        const QRect place = list->visualItemRect(list->topLevelItem(row));
-        if (twice) {
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place.center());
-        } else {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
-        }
-    }
-
-    void walkToSource(RestorePage& page)
-    {
-        for (const QString& part : MirrorText(m_source).split(u'/', Qt::SkipEmptyParts)) {
-            const int row = names(page).indexOf(part);
-            ASSERT_GE(row, 0) << part.toStdString() << " in "
-                              << names(page).join(u' ').toStdString();
-            click(page, row);
-            ASSERT_TRUE(waitIdle(page));
-        }
-        ASSERT_EQ(page.browser().currentFolder(), MirrorText(m_source));
     }
 
     // Presses Stop and gives the time until the page is idle again.
@@ -213,7 +171,7 @@ protected:
         QElapsedTimer since;
         since.start();
         QTest::mouseClick(page.stopButton(), Qt::LeftButton);
-        EXPECT_TRUE(waitIdle(page, 20000));
+        EXPECT_TRUE(WaitIdle(page, 20000));
         return since.elapsed();
     }
 
@@ -237,9 +195,9 @@ TEST_F(RestorePageFtpTest, WalksAnFtpTargetAndRestoresOverAChangedFile)
     RestorePage& page = openPage(*server);
     EXPECT_EQ(page.browser().lastOutcome(), ListingOutcome::Listed);
     EXPECT_FALSE(page.folderButton()->isEnabled()) << "no folder restore at the root";
-    walkToSource(page);
-    EXPECT_EQ(names(page), (QStringList{QStringLiteral("x"), QStringLiteral("a.txt"),
-                                        QStringLiteral("b.txt"), QStringLiteral("big.bin")}));
+    WalkToSource(page, m_source);
+    EXPECT_EQ(ShownNames(page), (QStringList{QStringLiteral("x"), QStringLiteral("a.txt"),
+                                             QStringLiteral("b.txt"), QStringLiteral("big.bin")}));
     EXPECT_EQ(page.pathField()->text(), MirrorText(m_source));
     const QString version = versionOn(*server, QStringLiteral("a.txt"));
     // a.txt@yyyymmdd~hhiiss.zip shown as "yyyy/mm/dd   hh:ii:ss".
@@ -250,27 +208,27 @@ TEST_F(RestorePageFtpTest, WalksAnFtpTargetAndRestoresOverAChangedFile)
     EXPECT_EQ(page.list()->topLevelItem(1)->text(2), QString()) << "not encrypted";
 
     // Into the sub-folder and back up.
-    click(page, 0);
-    ASSERT_TRUE(waitIdle(page));
+    ClickRow(page, 0);
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.browser().currentFolder(), MirrorText(m_source) + QStringLiteral("x/"));
-    EXPECT_EQ(names(page), QStringList{QStringLiteral("inner.txt")});
+    EXPECT_EQ(ShownNames(page), QStringList{QStringLiteral("inner.txt")});
     QTest::mouseClick(page.upButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.browser().currentFolder(), MirrorText(m_source));
 
     m_home.writeFile(QStringLiteral("Docs/a.txt"), "changed since the pass");
     {
         BoxAnswerer yes(QMessageBox::Yes);
-        click(page, 1);
+        ClickRow(page, 1);
         EXPECT_EQ(page.browser().selectedVersion(), version);
-        click(page, 1, true);
-        ASSERT_TRUE(waitIdle(page));
+        ClickRow(page, 1, true);
+        ASSERT_TRUE(WaitIdle(page));
         QTest::qWait(100); // the success message, queued by the worker
         EXPECT_TRUE(anyContains(yes.texts, "TXT00053")) << "the overwrite question";
         EXPECT_TRUE(anyContains(yes.texts, "TXT00058")) << yes.texts.join(u'|').toStdString();
     }
     EXPECT_EQ(page.lastRestoreResult(), 1);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
     EXPECT_TRUE(namesIn(m_work).isEmpty()) << namesIn(m_work).join(u' ').toStdString();
     EXPECT_EQ(page.pathField()->text(), MirrorText(m_source));
 }
@@ -283,31 +241,19 @@ TEST_F(RestorePageFtpTest, RestoresToAPickedFolderButNoFolderByDate)
     // An older copy there: the restore asks before replacing it.
     m_home.writeFile(QStringLiteral("picked/big.bin"), "older");
     RestorePage& page = openPage(*server);
-    walkToSource(page);
-    click(page, 3);
+    WalkToSource(page, m_source);
+    ClickRow(page, 3);
     ASSERT_TRUE(page.toFolderButton()->isEnabled());
-    QTimer pick;
-    pick.setInterval(20);
-    QObject::connect(&pick, &QTimer::timeout, [&picked] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QFileDialog*>(top);
-            if (dialog && dialog->isVisible()) {
-                dialog->setDirectory(picked);
-                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-            }
-        }
-    });
-    pick.start();
+    FolderPickerAnswer pick(picked);
     {
         BoxAnswerer yes(QMessageBox::Yes);
         QTest::mouseClick(page.toFolderButton(), Qt::LeftButton);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
         QTest::qWait(100);
         EXPECT_TRUE(anyContains(yes.texts, "TXT00056")) << yes.texts.join(u'|').toStdString();
     }
-    pick.stop();
     EXPECT_EQ(page.lastRestoreResult(), 1);
-    EXPECT_EQ(readAll(picked + QStringLiteral("big.bin")), m_big);
+    EXPECT_EQ(ReadAll(picked + QStringLiteral("big.bin")), m_big);
 
     // A folder restore needs a folder target: the message instead of the window.
     ASSERT_TRUE(page.folderButton()->isEnabled());
@@ -354,9 +300,9 @@ TEST_F(RestorePageFtpTest, StalledListingKeepsTheWindowLiveAndStops)
     // The page works on: the other target lists.
     page.chooser()->setCurrentIndex(1);
     emit page.chooser()->activated(1);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.browser().target(), 2);
-    EXPECT_EQ(names(page), QStringList{QStringLiteral("kept")});
+    EXPECT_EQ(ShownNames(page), QStringList{QStringLiteral("kept")});
 }
 
 TEST_F(RestorePageFtpTest, StopDuringAStalledLoginIsNoFailure)
@@ -386,7 +332,7 @@ TEST_F(RestorePageFtpTest, ClosingTheWindowEndsAStalledListing)
     QElapsedTimer since;
     since.start();
     m_shell->settingsWindow()->close();
-    EXPECT_TRUE(waitIdle(page, 20000));
+    EXPECT_TRUE(WaitIdle(page, 20000));
     EXPECT_LT(since.elapsed(), 5000);
     QTest::qWait(200);
     EXPECT_TRUE(quiet.texts.isEmpty()) << quiet.texts.join(u'|').toStdString();
@@ -399,11 +345,11 @@ TEST_F(RestorePageFtpTest, StalledDownloadStopsAndLeavesTheFile)
     const auto stalled = startServer(stalling);
     fillByCopy(*stalled);
     RestorePage& page = openPage(*stalled);
-    walkToSource(page);
+    WalkToSource(page, m_source);
     m_home.writeFile(QStringLiteral("Docs/big.bin"), "changed since the pass");
     BoxAnswerer yes(QMessageBox::Yes);
-    click(page, 3);
-    click(page, 3, true);
+    ClickRow(page, 3);
+    ClickRow(page, 3, true);
     {
         LivenessProbe probe(page.list()->viewport());
         QTest::qWait(1500);
@@ -418,12 +364,12 @@ TEST_F(RestorePageFtpTest, StalledDownloadStopsAndLeavesTheFile)
     EXPECT_EQ(yes.texts.size(), 1)
         << "a stop is no failure: " << yes.texts.join(u'|').toStdString();
     EXPECT_EQ(page.lastRestoreResult(), 0);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("big.bin")), QByteArray("changed since the pass"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("big.bin")), QByteArray("changed since the pass"));
     EXPECT_TRUE(namesIn(m_work).isEmpty()) << namesIn(m_work).join(u' ').toStdString();
 
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
-    EXPECT_EQ(names(page).size(), 4);
+    ASSERT_TRUE(WaitIdle(page));
+    EXPECT_EQ(ShownNames(page).size(), 4);
 }
 
 TEST_F(RestorePageFtpTest, DroppedListingSaysSoAndTheNextListingWorks)
@@ -441,8 +387,8 @@ TEST_F(RestorePageFtpTest, DroppedListingSaysSoAndTheNextListingWorks)
     EXPECT_EQ(page.list()->topLevelItemCount(), 0);
 
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
-    EXPECT_EQ(names(page), QStringList{QStringLiteral("kept")});
+    ASSERT_TRUE(WaitIdle(page));
+    EXPECT_EQ(ShownNames(page), QStringList{QStringLiteral("kept")});
     EXPECT_EQ(ok.texts.size(), 1);
 }
 
@@ -454,19 +400,19 @@ TEST_F(RestorePageFtpTest, DroppedDownloadSaysSoAndKeepsTheOldBytes)
     const auto server = startServer(dropping);
     fillByCopy(*server);
     RestorePage& page = openPage(*server);
-    walkToSource(page);
+    WalkToSource(page, m_source);
     m_home.writeFile(QStringLiteral("Docs/big.bin"), "old bytes");
     {
         BoxAnswerer yes(QMessageBox::Yes);
-        click(page, 3);
+        ClickRow(page, 3);
         QTest::mouseClick(page.toSourceButton(), Qt::LeftButton);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
         ASSERT_TRUE(QTest::qWaitFor([&yes] { return yes.texts.size() >= 2; }, 5000));
         EXPECT_TRUE(anyContains(yes.texts, "TXT00053"));
         EXPECT_EQ(yes.texts.last(), Text("TXT00103"));
     }
     EXPECT_EQ(page.lastRestoreResult(), 0);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("big.bin")), QByteArray("old bytes"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("big.bin")), QByteArray("old bytes"));
     EXPECT_EQ(namesIn(m_source), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt"),
                                               QStringLiteral("big.bin"), QStringLiteral("x")}));
     EXPECT_TRUE(namesIn(m_work).isEmpty()) << namesIn(m_work).join(u' ').toStdString();
@@ -474,11 +420,11 @@ TEST_F(RestorePageFtpTest, DroppedDownloadSaysSoAndKeepsTheOldBytes)
     // The page is usable: the small a.txt comes down whole.
     m_home.writeFile(QStringLiteral("Docs/a.txt"), "changed");
     BoxAnswerer yes(QMessageBox::Yes);
-    click(page, 1);
+    ClickRow(page, 1);
     QTest::mouseClick(page.toSourceButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.lastRestoreResult(), 1);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
 }
 
 } // namespace fernhold::test

@@ -2,6 +2,7 @@
 #include "engine/target_layout.h"
 #include "restore/backup_browser.h"
 #include "restore/folder_restore_window.h"
+#include "restore_page_driver.h"
 #include "run_program.h"
 #include "settings_window_fixture.h"
 #include "ui/settings/folder_restore_dialog.h"
@@ -26,12 +27,6 @@
 namespace fernhold::test {
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The restore page over a folder target written by a real `fernhold --once`
 // pass (compressed, so every version ends in ".zip"), with a sub-folder x
@@ -72,51 +67,8 @@ protected:
         openWindow();
         showPage(3);
         auto& page = this->page<RestorePage>(3);
-        EXPECT_TRUE(waitIdle(page));
+        EXPECT_TRUE(WaitIdle(page));
         return page;
-    }
-
-    static bool waitIdle(RestorePage& page, int limitMs = 30000)
-    {
-        QElapsedTimer since;
-        since.start();
-        while (page.working() && since.elapsed() < limitMs) {
-            QTest::qWait(20);
-        }
-        return !page.working();
-    }
-
-    static QStringList names(const RestorePage& page)
-    {
-        QStringList shown;
-        for (int i = 0; i < page.list()->topLevelItemCount(); ++i) {
-            shown << page.list()->topLevelItem(i)->text(0);
-        }
-        return shown;
-    }
-
-    static void click(RestorePage& page, int row, bool twice = false)
-    {
-        QTreeWidget* list = page.list();
-        const QRect place = list->visualItemRect(list->topLevelItem(row));
-        if (twice) {
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place.center());
-        } else {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
-        }
-    }
-
-    // Opens the source folder's mirror one folder row at a time.
-    void walkToSource(RestorePage& page)
-    {
-        for (const QString& part : MirrorText(m_source).split(u'/', Qt::SkipEmptyParts)) {
-            const int row = names(page).indexOf(part);
-            ASSERT_GE(row, 0) << part.toStdString() << " in "
-                              << names(page).join(u' ').toStdString();
-            click(page, row);
-            ASSERT_TRUE(waitIdle(page));
-        }
-        ASSERT_EQ(page.browser().currentFolder(), MirrorText(m_source));
     }
 
     QString versionOf(const QString& name) const
@@ -140,8 +92,8 @@ TEST_F(RestorePageTest, WalksTheTargetAndOrdersFoldersBeforeVersions)
     EXPECT_FALSE(page.nameField()->isEnabled());
     EXPECT_FALSE(page.datePicker()->isEnabled());
     EXPECT_TRUE(page.datePicker()->calendarPopup());
-    walkToSource(page);
-    EXPECT_EQ(names(page),
+    WalkToSource(page, m_source);
+    EXPECT_EQ(ShownNames(page),
               (QStringList{QStringLiteral("x"), QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     EXPECT_EQ(page.pathField()->text(), MirrorText(m_source));
     EXPECT_TRUE(page.folderButton()->isEnabled());
@@ -150,7 +102,7 @@ TEST_F(RestorePageTest, WalksTheTargetAndOrdersFoldersBeforeVersions)
     EXPECT_FALSE(a->icon(0).isNull());
 
     // A version row selects; a click below the rows clears the selection.
-    click(page, 2);
+    ClickRow(page, 2);
     EXPECT_TRUE(page.browser().selectedVersion().startsWith(QStringLiteral("b.txt@")));
     EXPECT_TRUE(page.toSourceButton()->isEnabled());
     EXPECT_TRUE(page.toFolderButton()->isEnabled());
@@ -162,14 +114,14 @@ TEST_F(RestorePageTest, WalksTheTargetAndOrdersFoldersBeforeVersions)
 
     // Up leads to the parent; home to the root.
     QTest::mouseClick(page.upButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     QString parent = MirrorText(m_source);
     parent.chop(1);
     parent = parent.left(parent.lastIndexOf(u'/') + 1);
     EXPECT_EQ(page.browser().currentFolder(), parent);
-    EXPECT_TRUE(names(page).contains(QStringLiteral("Docs")));
+    EXPECT_TRUE(ShownNames(page).contains(QStringLiteral("Docs")));
     QTest::mouseClick(page.homeButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.browser().currentFolder(), QString());
     EXPECT_FALSE(page.folderButton()->isEnabled());
 }
@@ -181,16 +133,16 @@ TEST_F(RestorePageTest, FiltersByNameAndDate)
         QFile::copy(versionOf(QStringLiteral("a.txt")),
                     m_vault + MirrorText(m_source) + QStringLiteral("a.txt@20230102~090000.zip")));
     RestorePage& page = openPage();
-    walkToSource(page);
-    ASSERT_EQ(names(page).size(), 4);
+    WalkToSource(page, m_source);
+    ASSERT_EQ(ShownNames(page).size(), 4);
 
     page.dateBox()->setChecked(true);
     EXPECT_TRUE(page.datePicker()->isEnabled());
     page.datePicker()->setDate(QDate(2023, 1, 2));
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
-    EXPECT_EQ(names(page), (QStringList{QStringLiteral("x"), QStringLiteral("a.txt")}));
-    click(page, 1);
+    ASSERT_TRUE(WaitIdle(page));
+    EXPECT_EQ(ShownNames(page), (QStringList{QStringLiteral("x"), QStringLiteral("a.txt")}));
+    ClickRow(page, 1);
     EXPECT_EQ(page.browser().selectedVersion(), QStringLiteral("a.txt@20230102~090000.zip"));
 
     // The name filter sees the whole version name, suffix included.
@@ -199,19 +151,19 @@ TEST_F(RestorePageTest, FiltersByNameAndDate)
     EXPECT_TRUE(page.nameField()->isEnabled());
     page.nameField()->setText(QStringLiteral("ZIP"));
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
-    EXPECT_EQ(names(page), (QStringList{QStringLiteral("x"), QStringLiteral("a.txt"),
-                                        QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    ASSERT_TRUE(WaitIdle(page));
+    EXPECT_EQ(ShownNames(page), (QStringList{QStringLiteral("x"), QStringLiteral("a.txt"),
+                                             QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     page.nameField()->setText(QStringLiteral("b.t"));
     QTest::mouseClick(page.listButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
-    EXPECT_EQ(names(page), (QStringList{QStringLiteral("x"), QStringLiteral("b.txt")}));
+    ASSERT_TRUE(WaitIdle(page));
+    EXPECT_EQ(ShownNames(page), (QStringList{QStringLiteral("x"), QStringLiteral("b.txt")}));
 
     // Opening the page again starts without filters.
     showPage(0);
     EXPECT_EQ(page.list()->topLevelItemCount(), 0);
     showPage(3);
-    ASSERT_TRUE(waitIdle(page));
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_FALSE(page.nameBox()->isChecked());
     EXPECT_FALSE(page.nameField()->isEnabled());
 }
@@ -219,33 +171,33 @@ TEST_F(RestorePageTest, FiltersByNameAndDate)
 TEST_F(RestorePageTest, DoubleClickRestoresOverAChangedFileAfterAsking)
 {
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     m_home.writeFile(QStringLiteral("Docs/a.txt"), "changed since the pass");
     {
         BoxAnswerer yes(QMessageBox::Yes);
-        click(page, 1);
-        click(page, 1, true);
-        ASSERT_TRUE(waitIdle(page));
+        ClickRow(page, 1);
+        ClickRow(page, 1, true);
+        ASSERT_TRUE(WaitIdle(page));
         EXPECT_GE(yes.texts.size(), 1) << "the overwrite question";
     }
     EXPECT_EQ(page.lastRestoreResult(), 1);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
 }
 
 TEST_F(RestorePageTest, DeclinedOverwriteLeavesTheFile)
 {
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     m_home.writeFile(QStringLiteral("Docs/b.txt"), "keep me");
     {
         BoxAnswerer no(QMessageBox::No);
-        click(page, 2);
+        ClickRow(page, 2);
         QTest::mouseClick(page.toSourceButton(), Qt::LeftButton);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
         EXPECT_FALSE(no.texts.isEmpty());
     }
     EXPECT_EQ(page.lastRestoreResult(), 0);
-    EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("keep me"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")), QByteArray("keep me"));
 }
 
 TEST_F(RestorePageTest, RestoresToAPickedFolder)
@@ -253,27 +205,15 @@ TEST_F(RestorePageTest, RestoresToAPickedFolder)
     const QString picked = m_home.path() + QStringLiteral("picked/");
     ASSERT_TRUE(QDir().mkpath(picked));
     RestorePage& page = openPage();
-    walkToSource(page);
-    click(page, 2);
-    QTimer pick;
-    pick.setInterval(20);
-    QObject::connect(&pick, &QTimer::timeout, [&picked] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QFileDialog*>(top);
-            if (dialog && dialog->isVisible()) {
-                dialog->setDirectory(picked);
-                static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-            }
-        }
-    });
-    pick.start();
+    WalkToSource(page, m_source);
+    ClickRow(page, 2);
+    FolderPickerAnswer pick(picked);
     BoxAnswerer rest(QMessageBox::Yes);
     QTest::mouseClick(page.toFolderButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitIdle(page));
-    pick.stop();
+    ASSERT_TRUE(WaitIdle(page));
     EXPECT_EQ(page.lastRestoreResult(), 1) << rest.texts.join(u'|').toStdString();
-    EXPECT_EQ(readAll(picked + QStringLiteral("b.txt")), QByteArray("bee"));
-    EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("bee"));
+    EXPECT_EQ(ReadAll(picked + QStringLiteral("b.txt")), QByteArray("bee"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")), QByteArray("bee"));
 }
 
 TEST_F(RestorePageTest, FolderRestoreLeavesAnUncheckedRowAlone)
@@ -288,7 +228,7 @@ TEST_F(RestorePageTest, FolderRestoreLeavesAnUncheckedRowAlone)
     m_home.writeFile(QStringLiteral("Docs/b.txt"), "b changed after both passes");
 
     RestorePage& page = openPage();
-    walkToSource(page);
+    WalkToSource(page, m_source);
     QTest::mouseClick(page.folderButton(), Qt::LeftButton);
     FolderRestoreDialog* dialog = page.folderDialog();
     ASSERT_NE(dialog, nullptr);
@@ -321,8 +261,8 @@ TEST_F(RestorePageTest, FolderRestoreLeavesAnUncheckedRowAlone)
     EXPECT_EQ(dialog->model().counts().skipped, 1);
     EXPECT_EQ(dialog->progressBar()->value(), 100);
     EXPECT_EQ(dialog->counter()->text(), QStringLiteral("2/2"));
-    EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
-    EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")),
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("the first a"));
+    EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")),
               QByteArray("b changed after both passes"));
     QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&page] { return page.folderDialog() == nullptr; }, 2000));
@@ -336,15 +276,15 @@ TEST_F(RestorePageTest, WalksTheTargetWithTheKeyboard)
     QTreeWidget* list = page.list();
     list->setFocus();
     for (const QString& part : MirrorText(m_source).split(u'/', Qt::SkipEmptyParts)) {
-        const int row = names(page).indexOf(part);
+        const int row = ShownNames(page).indexOf(part);
         ASSERT_GE(row, 0) << part.toStdString();
         list->setCurrentItem(list->topLevelItem(row));
         QTest::keyClick(list, Qt::Key_Return);
-        ASSERT_TRUE(waitIdle(page));
+        ASSERT_TRUE(WaitIdle(page));
     }
     ASSERT_EQ(page.browser().currentFolder(), MirrorText(m_source));
     EXPECT_FALSE(page.toSourceButton()->isEnabled());
-    list->setCurrentItem(list->topLevelItem(names(page).indexOf(QStringLiteral("b.txt"))));
+    list->setCurrentItem(list->topLevelItem(ShownNames(page).indexOf(QStringLiteral("b.txt"))));
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_TRUE(page.browser().selectedVersion().startsWith(QStringLiteral("b.txt@")));
     EXPECT_TRUE(page.toSourceButton()->isEnabled());

@@ -4,6 +4,7 @@
 #include "engine/target_layout.h"
 #include "restore/backup_browser.h"
 #include "restore/folder_restore_window.h"
+#include "restore_page_driver.h"
 #include "run_program.h"
 #include "ui/settings/folder_restore_dialog.h"
 #include "ui/settings/restore_page.h"
@@ -22,12 +23,6 @@
 namespace fernhold::test {
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The running program with its restore page: what the folder restore
 // window brings back is known to the program's next pass.
@@ -93,18 +88,8 @@ protected:
         window->tabs()->setCurrentIndex(3);
         auto* page = dynamic_cast<RestorePage*>(window->page(3));
         ASSERT_NE(page, nullptr);
-        const auto idle = [page] {
-            return QTest::qWaitFor([page] { return !page->working(); }, 30000);
-        };
-        ASSERT_TRUE(idle());
-        for (const QString& part : MirrorText(m_source).split(u'/', Qt::SkipEmptyParts)) {
-            const int row = page->browser().entries().indexOf(u'd' + part);
-            ASSERT_GE(row, 0) << part.toStdString();
-            QTreeWidget* list = page->list();
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->topLevelItem(row)).center());
-            ASSERT_TRUE(idle());
-        }
+        ASSERT_TRUE(WaitIdle(*page));
+        WalkToSource(*page, m_source);
         QTest::mouseClick(page->folderButton(), Qt::LeftButton);
         FolderRestoreDialog* dialog = page->folderDialog();
         ASSERT_NE(dialog, nullptr);
@@ -126,13 +111,11 @@ protected:
         const int newest = static_cast<int>(page->browser().entries().lastIndexOf(
             QRegularExpression(QStringLiteral("fa\\.txt@.*"))));
         ASSERT_GE(newest, 0) << page->browser().entries().join(u' ').toStdString();
-        QTreeWidget* list = page->list();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->topLevelItem(newest)).center());
+        ClickRow(*page, newest);
         {
             BoxAnswerer yes(QMessageBox::Yes);
             QTest::mouseClick(page->toSourceButton(), Qt::LeftButton);
-            ASSERT_TRUE(idle());
+            ASSERT_TRUE(WaitIdle(*page));
         }
         EXPECT_EQ(page->lastRestoreResult(), 1);
         window->close();
@@ -158,8 +141,8 @@ TEST_F(RestoreRegistrationTest, NextPassKeepsRestoredFilesButSavesLaterChanges)
         baseB = versions(QStringLiteral("b.txt"));
         baseC = versions(QStringLiteral("c.txt"));
         restoreFromThePage();
-        EXPECT_EQ(readAll(m_source + QStringLiteral("a.txt")), QByteArray("two"));
-        EXPECT_EQ(readAll(m_source + QStringLiteral("b.txt")), QByteArray("bee"));
+        EXPECT_EQ(ReadAll(m_source + QStringLiteral("a.txt")), QByteArray("two"));
+        EXPECT_EQ(ReadAll(m_source + QStringLiteral("b.txt")), QByteArray("bee"));
         m_home.writeFile(QStringLiteral("Docs/c.txt"), "sea changed");
         m_app->backUpNow();
         EXPECT_TRUE(QTest::qWaitFor(
