@@ -50,6 +50,7 @@ bool BackupState::load()
     m_cleanup.fill(0);
     m_compareAtNextStart = false;
     m_firstSave.clear();
+    m_recorded.clear();
     if (journal) {
         // A line cut short by a kill is simply not a record.
         for (const QByteArray& line : journal->split('\n')) {
@@ -210,6 +211,7 @@ void BackupState::setLastCleanup(int target, qint64 seconds)
 void BackupState::recordSaved(const FileRecord& record)
 {
     QMutexLocker lock(&m_mutex);
+    m_recorded.push_back(record);
     if (m_readOnly) {
         return;
     }
@@ -225,6 +227,19 @@ bool BackupState::savedInFirstSave(const FileRecord& record) const
     return std::binary_search(m_firstSave.begin(), m_firstSave.end(), record);
 }
 
+void BackupState::takeInRecordedSaves()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_recorded.empty()) {
+        return;
+    }
+    std::sort(m_recorded.begin(), m_recorded.end());
+    const auto middle = static_cast<std::ptrdiff_t>(m_firstSave.size());
+    m_firstSave.insert(m_firstSave.end(), m_recorded.begin(), m_recorded.end());
+    std::inplace_merge(m_firstSave.begin(), m_firstSave.begin() + middle, m_firstSave.end());
+    m_recorded.clear();
+}
+
 std::vector<FileRecord> BackupState::firstSaveRecords() const
 {
     QMutexLocker lock(&m_mutex);
@@ -235,6 +250,7 @@ void BackupState::clearFirstSave()
 {
     QMutexLocker lock(&m_mutex);
     m_firstSave.clear();
+    m_recorded.clear();
     if (!m_readOnly) {
         (void)m_journal.remove();
     }

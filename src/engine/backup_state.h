@@ -73,8 +73,14 @@ public:
 
     // A file a first save delivered: its state goes to the journal at once.
     void recordSaved(const FileRecord& record);
-    // True when a first save already delivered the file in this state.
+    // True when a first save already delivered the file in this state: by
+    // the journal read at the start, or as recorded before the last call of
+    // takeInRecordedSaves().
     [[nodiscard]] bool savedInFirstSave(const FileRecord& record) const;
+    // The files recorded since then count as delivered too. A pass calls it
+    // before its walk, so a first save a pause cut short goes on where it
+    // stopped instead of saving those files again.
+    void takeInRecordedSaves();
     // The journal's states, sorted: they have versions, so they count as known.
     [[nodiscard]] std::vector<FileRecord> firstSaveRecords() const;
     // No first save is under way any more (or a new one starts): the journal goes.
@@ -97,6 +103,7 @@ private:
     bool m_readOnly = false;
     AppendFile m_journal;
     std::vector<FileRecord> m_firstSave; // sorted
+    std::vector<FileRecord> m_recorded;  // recorded since, not yet in m_firstSave
     QHash<QString, Mark> m_sources;
     std::array<qint64, 10> m_cleanup{};
     bool m_compareAtNextStart = false;

@@ -17,6 +17,7 @@
 #include "engine/remote_targets.h"
 #include "engine/source_index.h"
 #include "engine/target_layout.h"
+#include "engine/transfer_pool.h"
 #include "engine/version_copy.h"
 #include "platform/file_name.h"
 #include "platform/folders.h"
@@ -24,6 +25,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <memory>
 
 namespace fernhold {
 
@@ -64,12 +66,15 @@ QString WrappedActivity(const QString& activity)
 
 SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
     : m_services(services), m_pass(pass),
+      m_zipTempStem(services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Zip")),
+      m_packs(services.settings.CompressData != 0), m_encrypts(encrypts(services.settings)),
       m_encryptionProblem(EncryptionSettingProblem(services.settings))
 {}
 
-QString SingleFileBackup::zipTemp() const
+QString SingleFileBackup::zipTemp(int slot) const
 {
-    return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Zip.tmp");
+    return m_zipTempStem + (slot > 0 ? QString::number(slot) : QString()) +
+           QStringLiteral(".tmp");
 }
 
 QString SingleFileBackup::ftpTemp() const
@@ -77,11 +82,12 @@ QString SingleFileBackup::ftpTemp() const
     return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
 }
 
-bool SingleFileBackup::packFile(const QString& path, const QString& name) const
+bool SingleFileBackup::packFile(const QString& path, const QString& name,
+                                const QString& archive) const
 {
     const JobSettings& s = m_services.settings;
     std::optional<ZipEncryption> encryption;
-    if (encrypts(s)) {
+    if (m_encrypts) {
         const auto method = ZipMethodFromSetting(s.CryptMethode);
         if (!method) {
             return false; // an unknown method must not silently give an unencrypted version
@@ -89,37 +95,40 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name) const
         encryption = ZipEncryption{*method, s.CryptPassword};
     }
     PackedSource packed;
-    if (m_services.archiver.PackFile(path, zipTemp(), encryption, packed) != 1) {
+    if (m_services.archiver.PackFile(path, archive, encryption, packed) != 1) {
         return false;
     }
     // The file may have changed or vanished while it was packed: the archive
     // must read back as the bytes packed, and those must be the file as it is.
-    return m_services.archiver.VerifyArchive(zipTemp(), name, packed, path) == 1;
+    return m_services.archiver.VerifyArchive(archive, name, packed, path) == 1;
 }
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
-                                     const QString& versionName, bool& longPath)
+                                     const QString& packedFile, const QString& versionName,
+                                     bool& longPath)
 {
     const JobSettings& s = m_services.settings;
     const QString root = WithSlash(s.target(target).TargetDir);
     const QString versionFolder = root + MirrorText(folder);
-    if (!m_versionFolders.contains(versionFolder)) {
-        // Missing folders are made below the root only: a root that went
-        // away (a drive unmounted during the pass) must not be made anew on
-        // the disk beneath its mount point.
-        if (!QFileInfo(root).isDir()) {
-            return 0;
-        }
-        if (MakeMirrorFolders(root, folder) == 1) {
-            m_versionFolders.insert(versionFolder);
+    {
+        std::lock_guard lock(m_folderMutex);
+        if (!m_versionFolders.contains(versionFolder)) {
+            // Missing folders are made below the root only: a root that went
+            // away (a drive unmounted during the pass) must not be made anew
+            // on the disk beneath its mount point.
+            if (!QFileInfo(root).isDir()) {
+                return 0;
+            }
+            if (MakeMirrorFolders(root, folder) == 1) {
+                m_versionFolders.insert(versionFolder);
+            }
         }
     }
     const QString version = versionFolder + versionName;
     // The archive was made in the private work folder; the version shows
     // nobody more than the source file does.
-    const bool packed = s.CompressData != 0;
-    if (CopyFileCompletely(packed ? zipTemp() : path, version,
-                           packed ? VersionPermissions(path) : -1) == 1) {
+    if (CopyFileCompletely(m_packs ? packedFile : path, version,
+                           m_packs ? VersionPermissions(path) : -1) == 1) {
         return 1;
     }
     if (!PathFitsPlatform(version)) {
@@ -133,7 +142,7 @@ int SingleFileBackup::toFtpTarget(int target, const QString& folder, const QStri
 {
     const JobSettings& s = m_services.settings;
     QString upload = zipTemp();
-    if (s.CompressData == 0) {
+    if (!m_packs) {
         // Uploads read a copy, so a file changing during the transfer cannot
         // give a version that mixes two states.
         QFile::remove(ftpTemp());
@@ -145,107 +154,108 @@ int SingleFileBackup::toFtpTarget(int target, const QString& folder, const QStri
     const RunState& run = m_services.run;
     const int ok = m_services.remote.uploadVersion(
         s, target, MirrorText(folder), upload, versionName, [&run] { return PassMustStop(run); });
-    if (s.CompressData == 0) {
+    if (!m_packs) {
         QFile::remove(ftpTemp());
     }
     return ok;
 }
 
-void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qint64 size,
-                                  const std::optional<FileRecord>& record,
-                                  const QString& sourceDirTarget)
+SingleFileBackup::Transfer SingleFileBackup::announce(const QString& folder, const QString& name,
+                                                      qint64 size,
+                                                      const std::optional<FileRecord>& record,
+                                                      const QString& sourceDirTarget)
 {
     const JobSettings& s = m_services.settings;
-    const QString path = folder + name;
-    if (record) {
-        m_services.index.ClaimRecord(*record);
-    }
     const QString stamp = VersionStamp(m_services.clock.now());
+    Transfer file;
+    file.folder = folder;
+    file.name = name;
+    file.path = folder + name;
+    file.size = size;
+    file.record = record;
     // Names that are not UTF-8 are shown with their odd bytes as "\xNN".
-    const QString shownPath = DisplayFileName(path);
-    const QString shown =
-        WrappedActivity(s.MonitorWithPath == 1 ? shownPath : DisplayFileName(name));
+    file.shownPath = DisplayFileName(file.path);
+    file.shown = WrappedActivity(s.MonitorWithPath == 1 ? file.shownPath : DisplayFileName(name));
     m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
-                                         QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
-
-    const bool packed = s.CompressData != 0;
-    if (packed) {
-        QFile::remove(zipTemp());
-    }
-    const bool refused = packed && m_encryptionProblem.has_value();
-    if (refused && !m_encryptionReported) {
+                                         QStringLiteral("\r\n") + file.shown +
+                                         QStringLiteral(" ..."));
+    file.refused = m_packs && m_encryptionProblem.has_value();
+    if (file.refused && !m_encryptionReported) {
         m_encryptionReported = true;
         m_services.log.AddLogLine(QStringLiteral("\t\t") + *m_encryptionProblem);
         m_services.ui.showMessage(Text("Program_Name"), *m_encryptionProblem, MessageIcon::Warning,
                                   true);
     }
-    const bool zipOk = packed && !refused && packFile(path, name);
-    if (packed && !zipOk) {
-        QFile::remove(zipTemp());
-    }
-    const QString versionName = VersionName(name, stamp, VersionSuffix(name, packed, encrypts(s)));
-
-    int successes = 0;
-    int tried = 0;
-    bool longPath = false;
-    QString done;
+    file.versionName = VersionName(name, stamp, VersionSuffix(name, m_packs, m_encrypts));
     for (int t = 1; t <= kTargetCount; ++t) {
-        if (m_pass.TargetReady[static_cast<std::size_t>(t)] != 1 ||
-            !sourceDirTarget.contains(QString::number(t))) {
-            continue;
-        }
         const QString& type = s.target(t).TargetType;
-        int saved = 0;
-        if (type == QStringLiteral("WIN")) {
-            if (!packed || zipOk) {
-                saved = toFolderTarget(t, folder, path, versionName, longPath);
-            }
-        } else if (type == QStringLiteral("FTP")) {
-            if (!packed || zipOk) {
-                saved = toFtpTarget(t, folder, path, versionName);
-            }
-        } else {
-            continue;
+        if (m_pass.TargetReady[static_cast<std::size_t>(t)] == 1 &&
+            sourceDirTarget.contains(QString::number(t)) &&
+            (type == QStringLiteral("WIN") || type == QStringLiteral("FTP"))) {
+            file.targets.push_back(t);
         }
-        ++tried;
-        successes += saved;
+    }
+    return file;
+}
+
+void SingleFileBackup::transfer(Transfer& file, int slot)
+{
+    const QString packedFile = zipTemp(slot);
+    if (m_packs) {
+        QFile::remove(packedFile);
+    }
+    const bool zipOk = m_packs && !file.refused && packFile(file.path, file.name, packedFile);
+    for (const int t : file.targets) {
+        int saved = 0;
+        if (!m_packs || zipOk) {
+            saved = m_services.settings.target(t).TargetType == QStringLiteral("WIN")
+                        ? toFolderTarget(t, file.folder, file.path, packedFile,
+                                         file.versionName, file.longPath)
+                        : toFtpTarget(t, file.folder, file.path, file.versionName);
+        }
+        ++file.tried;
+        file.successes += saved;
         // The log line names the targets that hold the version.
         if (saved == 1) {
-            done += u'[' + QString::number(t) + u']';
+            file.done += u'[' + QString::number(t) + u']';
         }
     }
-    if (successes == 0 || successes < tried) {
+    if (m_packs) {
+        QFile::remove(packedFile);
+    }
+}
+
+void SingleFileBackup::finish(const Transfer& file)
+{
+    const JobSettings& s = m_services.settings;
+    if (file.successes == 0 || file.successes < file.tried) {
         ++m_failedFiles;
     }
-    if (packed) {
-        QFile::remove(zipTemp());
-    }
-
-    if (successes >= 1) {
-        if (m_firstSave && record) {
-            m_services.state.recordSaved(*record);
+    if (file.successes >= 1) {
+        if (file.record) {
+            m_services.index.ClaimRecord(*file.record);
+            if (m_firstSave) {
+                m_services.state.recordSaved(*file.record);
+            }
         }
         if (s.LogfileActive == 1) {
-            m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' +
-                                      shownPath + u' ' + done);
+            m_services.log.AddLogLine(SizeText(file.size) + u'\t' + QString::number(file.size) +
+                                      u'\t' + file.shownPath + u' ' + file.done);
         }
-        m_pass.PassFileList.append(DisplayFileName(name));
+        m_pass.PassFileList.append(DisplayFileName(file.name));
         m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
-                                             QStringLiteral("\r\n") + shown +
-                                             QStringLiteral(" -->") + done);
+                                             QStringLiteral("\r\n") + file.shown +
+                                             QStringLiteral(" -->") + file.done);
     } else {
-        if (record) {
-            m_services.index.GiveBackRecord();
-        }
         m_services.log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00150") + QStringLiteral(": ") +
-                                  shownPath);
-        if (longPath) {
+                                  file.shownPath);
+        if (file.longPath) {
             ++m_pass.LongPathCount;
-        } else if (s.WarnFileLocked == 1 && !refused && !PassMustStop(m_services.run)) {
+        } else if (s.WarnFileLocked == 1 && !file.refused && !PassMustStop(m_services.run)) {
             // A run cut short by program end or a pause is no locked file,
             // and a box would hold up the end.
             m_services.ui.showMessage(Text("Program_Name"),
-                                      Text("TXT00133") + QStringLiteral("\r\n") + shownPath,
+                                      Text("TXT00133") + QStringLiteral("\r\n") + file.shownPath,
                                       MessageIcon::Information, true);
         }
     }
@@ -260,8 +270,32 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         (void)m_services.log.WriteLogFile(s);
     }
     if (s.MonitorWithRemaining == 1) {
-        updateProgress(size);
+        updateProgress(file.size);
     }
+}
+
+void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qint64 size,
+                                  const std::optional<FileRecord>& record,
+                                  const QString& sourceDirTarget)
+{
+    Transfer file = announce(folder, name, size, record, sourceDirTarget);
+    transfer(file, 0);
+    finish(file);
+}
+
+void SingleFileBackup::QueueFile(TransferPool& pool, const QString& folder, const QString& name,
+                                 qint64 size, const std::optional<FileRecord>& record,
+                                 const QString& sourceDirTarget)
+{
+    auto file = std::make_shared<Transfer>(announce(folder, name, size, record, sourceDirTarget));
+    pool.submit([this, file](int slot) { transfer(*file, slot); },
+                [this, file](bool ran) {
+                    if (ran) {
+                        finish(*file);
+                    } else {
+                        ++m_skippedFiles;
+                    }
+                });
 }
 
 void SingleFileBackup::updateProgress(qint64 size)

@@ -1,20 +1,24 @@
 #pragma once
 
+#include "engine/file_record.h"
+
 #include <QSet>
 #include <QString>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 namespace fernhold {
 
+class TransferPool;
 struct BackupServices;
-struct FileRecord;
 struct PassState;
 
 // Saves one new or changed file as a new version at every ready target of
 // its source: packed (and encrypted) or copied, in the mirrored folder tree,
-// each version appearing only complete. Logs it, claims its index entry (and
-// gives it back when no target got the file, so the next pass tries again),
-// and keeps the progress text.
+// each version appearing only complete. Logs it, claims its index entry when
+// some target got the file (otherwise the next pass tries again), and keeps
+// the progress text.
 class SingleFileBackup
 {
 public:
@@ -26,6 +30,13 @@ public:
     void BackupFile(const QString& folder, const QString& name, qint64 size,
                     const std::optional<FileRecord>& record, const QString& sourceDirTarget);
 
+    // The same with the transfer done by `pool` while the walk goes on: the
+    // file is announced now, logged and claimed when the pool finishes it.
+    // Only for folder targets. A transfer a stop kept from starting counts
+    // in skippedFiles() and leaves no trace.
+    void QueueFile(TransferPool& pool, const QString& folder, const QString& name, qint64 size,
+                   const std::optional<FileRecord>& record, const QString& sourceDirTarget);
+
     // While a source owes targets its first save, every file saved is put in
     // the first save's journal, so a kill does not make it start over.
     void setFirstSave(bool firstSave) { m_firstSave = firstSave; }
@@ -33,29 +44,66 @@ public:
     // Files of this pass that some ready target of their source did not get
     // (none, or not all of them).
     [[nodiscard]] int failedFiles() const { return m_failedFiles; }
+    // Files queued and never transferred because the pass stopped.
+    [[nodiscard]] int skippedFiles() const { return m_skippedFiles; }
 
-    // The archive being made and the copy for an upload, in the private work folder.
-    [[nodiscard]] QString zipTemp() const;
+    // The archive being made (by the pool thread `slot`) and the copy for an
+    // upload, in the private work folder.
+    [[nodiscard]] QString zipTemp(int slot = 0) const;
     [[nodiscard]] QString ftpTemp() const;
 
 private:
-    [[nodiscard]] bool packFile(const QString& path, const QString& name) const;
+    // One file's backup: announced on the pass thread, transferred on any
+    // thread, taken back on the pass thread.
+    struct Transfer
+    {
+        QString folder;
+        QString name;
+        QString path;
+        qint64 size = 0;
+        std::optional<FileRecord> record;
+        QString shownPath;
+        QString shown;
+        QString versionName;
+        std::vector<int> targets; // ready targets of the file's source
+        bool refused = false;     // packing refused: the encryption cannot be done
+        // What the transfer did.
+        int successes = 0;
+        int tried = 0;
+        bool longPath = false;
+        QString done; // "[1][3]": the targets that hold the version
+    };
+
+    [[nodiscard]] Transfer announce(const QString& folder, const QString& name, qint64 size,
+                                    const std::optional<FileRecord>& record,
+                                    const QString& sourceDirTarget);
+    void transfer(Transfer& file, int slot);
+    void finish(const Transfer& file);
+    [[nodiscard]] bool packFile(const QString& path, const QString& name,
+                                const QString& archive) const;
     [[nodiscard]] int toFolderTarget(int target, const QString& folder, const QString& path,
-                                     const QString& versionName, bool& longPath);
+                                     const QString& packedFile, const QString& versionName,
+                                     bool& longPath);
     [[nodiscard]] int toFtpTarget(int target, const QString& folder, const QString& path,
                                   const QString& versionName) const;
     void updateProgress(qint64 size);
 
     BackupServices& m_services;
     PassState& m_pass;
+    // Fixed at the start: pool threads build their work-file names from them.
+    const QString m_zipTempStem;
+    const bool m_packs;
+    const bool m_encrypts;
     // Version folders made or found in this pass: the next file there needs
-    // no folder calls.
+    // no folder calls. Pool threads share it.
+    std::mutex m_folderMutex;
     QSet<QString> m_versionFolders;
     // Set when the settings ask for encryption that cannot be done: then no
     // archive is made, and the pass says why once.
     const std::optional<QString> m_encryptionProblem;
     bool m_encryptionReported = false;
     int m_failedFiles = 0;
+    int m_skippedFiles = 0;
     bool m_firstSave = false;
 };
 
