@@ -73,8 +73,7 @@ SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
 
 QString SingleFileBackup::zipTemp(int slot) const
 {
-    return m_zipTempStem + (slot > 0 ? QString::number(slot) : QString()) +
-           QStringLiteral(".tmp");
+    return m_zipTempStem + (slot > 0 ? QString::number(slot) : QString()) + QStringLiteral(".tmp");
 }
 
 QString SingleFileBackup::ftpTemp() const
@@ -209,8 +208,8 @@ void SingleFileBackup::transfer(Transfer& file, int slot)
         int saved = 0;
         if (!m_packs || zipOk) {
             saved = m_services.settings.target(t).TargetType == QStringLiteral("WIN")
-                        ? toFolderTarget(t, file.folder, file.path, packedFile,
-                                         file.versionName, file.longPath)
+                        ? toFolderTarget(t, file.folder, file.path, packedFile, file.versionName,
+                                         file.longPath)
                         : toFtpTarget(t, file.folder, file.path, file.versionName);
         }
         ++file.tried;

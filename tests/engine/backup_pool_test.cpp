@@ -72,8 +72,7 @@ protected:
                     continue;
                 }
                 const QString name = versionName.left(at);
-                const QString path =
-                    m_source + QFileInfo(relative).path() + u'/' + name;
+                const QString path = m_source + QFileInfo(relative).path() + u'/' + name;
                 const QString sourcePath = QDir::cleanPath(path);
                 const auto file = m_files.find(sourcePath);
                 if (file == m_files.end()) {

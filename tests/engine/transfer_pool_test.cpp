@@ -1,10 +1,9 @@
 #include "engine/transfer_pool.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <set>
 #include <sys/resource.h>
