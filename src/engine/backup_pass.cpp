@@ -227,10 +227,9 @@ void Pass::walkSources()
                 return;
             }
             if (!m_pool) {
-                const RunState& run = m_s.run;
                 m_pool = std::make_unique<TransferPool>(
                     transferThreads(), transferThreads() * kQueuedPerThread,
-                    m_settings.ProcessPriorityLower == 1, [&run] { return PassMustStop(run); });
+                    m_settings.ProcessPriorityLower == 1, [this] { return mustStop(); });
             }
             single.QueueFile(*m_pool, folder, name, size, record, targets);
         };
