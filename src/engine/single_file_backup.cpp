@@ -104,7 +104,7 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name,
 
 int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
                                      const QString& packedFile, const QString& versionName,
-                                     bool& longPath)
+                                     Transfer::ToTarget& to, bool& longPath)
 {
     const JobSettings& s = m_services.settings;
     const QString root = WithSlash(s.target(target).TargetDir);
@@ -123,11 +123,13 @@ int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QS
             }
         }
     }
-    const QString version = versionFolder + versionName;
+    const QString& version = to.version = versionFolder + versionName;
     // The archive was made in the private work folder; the version shows
-    // nobody more than the source file does.
-    if (CopyFileCompletely(m_packs ? packedFile : path, version,
-                           m_packs ? VersionPermissions(path) : -1) == 1) {
+    // nobody more than the source file does. The copy gets its version name
+    // when the file is finished, so versions appear in the walk's order, each
+    // with its log line.
+    if (CopyToTemporary(m_packs ? packedFile : path, version, to.copy,
+                        m_packs ? VersionPermissions(path) : -1) == 1) {
         return 1;
     }
     if (!PathFitsPlatform(version)) {
@@ -191,7 +193,9 @@ SingleFileBackup::Transfer SingleFileBackup::announce(const QString& folder, con
         if (m_pass.TargetReady[static_cast<std::size_t>(t)] == 1 &&
             sourceDirTarget.contains(QString::number(t)) &&
             (type == QStringLiteral("WIN") || type == QStringLiteral("FTP"))) {
-            file.targets.push_back(t);
+            Transfer::ToTarget& to = file.targets.emplace_back();
+            to.target = t;
+            to.remote = type == QStringLiteral("FTP");
         }
     }
     return file;
@@ -204,33 +208,39 @@ void SingleFileBackup::transfer(Transfer& file, int slot)
         QFile::remove(packedFile);
     }
     const bool zipOk = m_packs && !file.refused && packFile(file.path, file.name, packedFile);
-    for (const int t : file.targets) {
-        int saved = 0;
-        if (!m_packs || zipOk) {
-            saved = m_services.settings.target(t).TargetType == QStringLiteral("WIN")
-                        ? toFolderTarget(t, file.folder, file.path, packedFile, file.versionName,
-                                         file.longPath)
-                        : toFtpTarget(t, file.folder, file.path, file.versionName);
+    for (Transfer::ToTarget& to : file.targets) {
+        if (m_packs && !zipOk) {
+            continue;
         }
-        ++file.tried;
-        file.successes += saved;
-        // The log line names the targets that hold the version.
-        if (saved == 1) {
-            file.done += u'[' + QString::number(t) + u']';
-        }
+        to.written = to.remote ? toFtpTarget(to.target, file.folder, file.path, file.versionName)
+                               : toFolderTarget(to.target, file.folder, file.path, packedFile,
+                                                file.versionName, to, file.longPath);
     }
     if (m_packs) {
         QFile::remove(packedFile);
     }
 }
 
-void SingleFileBackup::finish(const Transfer& file)
+void SingleFileBackup::finish(Transfer& file)
 {
     const JobSettings& s = m_services.settings;
-    if (file.successes == 0 || file.successes < file.tried) {
+    int successes = 0;
+    QString done; // "[1][3]": the targets that hold the version
+    for (const Transfer::ToTarget& to : file.targets) {
+        const int saved = to.remote || to.written != 1 ? to.written : PlaceCopy(to.copy);
+        if (saved != 1 && !to.remote && !PathFitsPlatform(to.version)) {
+            file.longPath = true;
+        }
+        successes += saved;
+        // The log line names the targets that hold the version.
+        if (saved == 1) {
+            done += u'[' + QString::number(to.target) + u']';
+        }
+    }
+    if (successes == 0 || successes < static_cast<int>(file.targets.size())) {
         ++m_failedFiles;
     }
-    if (file.successes >= 1) {
+    if (successes >= 1) {
         if (file.record) {
             m_services.index.ClaimRecord(*file.record);
             if (m_firstSave) {
@@ -239,12 +249,12 @@ void SingleFileBackup::finish(const Transfer& file)
         }
         if (s.LogfileActive == 1) {
             m_services.log.AddLogLine(SizeText(file.size) + u'\t' + QString::number(file.size) +
-                                      u'\t' + file.shownPath + u' ' + file.done);
+                                      u'\t' + file.shownPath + u' ' + done);
         }
         m_pass.PassFileList.append(DisplayFileName(file.name));
         m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
                                              QStringLiteral("\r\n") + file.shown +
-                                             QStringLiteral(" -->") + file.done);
+                                             QStringLiteral(" -->") + done);
     } else {
         m_services.log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00150") + QStringLiteral(": ") +
                                   file.shownPath);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/file_record.h"
+#include "engine/version_copy.h"
 
 #include <QSet>
 #include <QString>
@@ -65,25 +66,31 @@ private:
         QString shownPath;
         QString shown;
         QString versionName;
-        std::vector<int> targets; // ready targets of the file's source
-        bool refused = false;     // packing refused: the encryption cannot be done
-        // What the transfer did.
-        int successes = 0;
-        int tried = 0;
+        bool refused = false; // packing refused: the encryption cannot be done
+        // A ready target of the file's source and what the transfer left
+        // there: a copy to put in place (folder) or the upload's outcome.
+        struct ToTarget
+        {
+            int target = 0;
+            bool remote = false;
+            int written = 0; // 1: the copy is written, or the upload is done
+            PendingCopy copy;
+            QString version; // the version's full path at a folder target
+        };
+        std::vector<ToTarget> targets;
         bool longPath = false;
-        QString done; // "[1][3]": the targets that hold the version
     };
 
     [[nodiscard]] Transfer announce(const QString& folder, const QString& name, qint64 size,
                                     const std::optional<FileRecord>& record,
                                     const QString& sourceDirTarget);
     void transfer(Transfer& file, int slot);
-    void finish(const Transfer& file);
+    void finish(Transfer& file);
     [[nodiscard]] bool packFile(const QString& path, const QString& name,
                                 const QString& archive) const;
     [[nodiscard]] int toFolderTarget(int target, const QString& folder, const QString& path,
                                      const QString& packedFile, const QString& versionName,
-                                     bool& longPath);
+                                     Transfer::ToTarget& to, bool& longPath);
     [[nodiscard]] int toFtpTarget(int target, const QString& folder, const QString& path,
                                   const QString& versionName) const;
     void updateProgress(qint64 size);

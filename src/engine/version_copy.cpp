@@ -76,7 +76,29 @@ int VersionPermissions(const QString& path)
                                                               : 0600;
 }
 
-int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
+namespace {
+
+// Where a copy to `destination` goes: its folder and name; false for a
+// destination without a name.
+bool splitDestination(const QString& destination, PendingCopy& pending)
+{
+    const QByteArray target = EncodeFileName(destination);
+    const qsizetype slash = target.lastIndexOf('/');
+    pending.folder = slash < 0 ? QByteArray("./") : target.first(slash + 1);
+    pending.name = slash < 0 ? target : target.sliced(slash + 1);
+    return !pending.name.isEmpty();
+}
+
+// The temporary file and the rename go relative to the folder, so the long
+// mirrored path is resolved once per version instead of three times.
+int openFolder(const PendingCopy& pending)
+{
+    return ::open(pending.folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Writes `source` to a new temporary file in the folder `folder`; names it
+// in `pending`. Gives 1 when every byte was written.
+int writeTemporary(const QString& source, int folder, int permissions, PendingCopy& pending)
 {
     const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0) {
@@ -88,36 +110,63 @@ int CopyFileCompletely(const QString& source, const QString& destination, int pe
     if (::fstat(from.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0;
     }
-    const QByteArray target = EncodeFileName(destination);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.first(slash + 1);
-    const QByteArray name = slash < 0 ? target : target.sliced(slash + 1);
-    if (name.isEmpty()) {
-        return 0;
-    }
-    // The temporary file and the rename go relative to the folder, so the
-    // long mirrored path is resolved once per version instead of three times.
-    const Descriptor folder(::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) {
-        return 0;
-    }
-    const QByteArray temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
-                                 QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
-                                 QByteArrayLiteral(".part");
+    pending.temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
+                        QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
+                        QByteArrayLiteral(".part");
     const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;
-    Descriptor to(::openat(folder.get(), temporary.constData(),
+    Descriptor to(::openat(folder, pending.temporary.constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0666));
     if (to.get() < 0) {
         return 0;
     }
     const bool copied = copyContent(from.get(), to.get());
     const bool closed = ::close(to.release()) == 0;
-    if (!copied || !closed ||
-        ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
-        ::unlinkat(folder.get(), temporary.constData(), 0);
+    if (!copied || !closed) {
+        ::unlinkat(folder, pending.temporary.constData(), 0);
         return 0;
     }
     return 1;
+}
+
+int place(int folder, const PendingCopy& pending, bool keep)
+{
+    if (keep &&
+        ::renameat(folder, pending.temporary.constData(), folder, pending.name.constData()) == 0) {
+        return 1;
+    }
+    ::unlinkat(folder, pending.temporary.constData(), 0);
+    return 0;
+}
+
+} // namespace
+
+int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
+{
+    PendingCopy pending;
+    if (!splitDestination(destination, pending)) {
+        return 0;
+    }
+    const Descriptor folder(openFolder(pending));
+    if (folder.get() < 0 || writeTemporary(source, folder.get(), permissions, pending) != 1) {
+        return 0;
+    }
+    return place(folder.get(), pending, true);
+}
+
+int CopyToTemporary(const QString& source, const QString& destination, PendingCopy& pending,
+                    int permissions)
+{
+    if (!splitDestination(destination, pending)) {
+        return 0;
+    }
+    const Descriptor folder(openFolder(pending));
+    return folder.get() >= 0 ? writeTemporary(source, folder.get(), permissions, pending) : 0;
+}
+
+int PlaceCopy(const PendingCopy& pending, bool keep)
+{
+    const Descriptor folder(openFolder(pending));
+    return folder.get() >= 0 ? place(folder.get(), pending, keep) : 0;
 }
 
 } // namespace fernhold

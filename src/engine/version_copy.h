@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace fernhold {
@@ -13,6 +14,23 @@ namespace fernhold {
 // the destination is untouched. Gives 1 on success.
 [[nodiscard]] int CopyFileCompletely(const QString& source, const QString& destination,
                                      int permissions = -1);
+
+// A copy written whole under a temporary name beside its destination, not
+// yet in place.
+struct PendingCopy
+{
+    QByteArray folder;    // the destination's folder, ending in "/"
+    QByteArray temporary; // the temporary file's name in it
+    QByteArray name;      // the destination's name in it
+};
+
+// CopyFileCompletely in two halves, for a copy written on one thread and put
+// in place on another: CopyToTemporary writes the bytes (1, and `pending`
+// tells where; on failure nothing is left), PlaceCopy renames them over the
+// destination (1) or, with `keep` false or when that fails, removes them.
+[[nodiscard]] int CopyToTemporary(const QString& source, const QString& destination,
+                                  PendingCopy& pending, int permissions = -1);
+int PlaceCopy(const PendingCopy& pending, bool keep = true);
 
 // The permission bits of the file at `path` as a version may carry them (rw
 // at most); 0600 when they cannot be read.
