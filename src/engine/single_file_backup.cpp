@@ -228,7 +228,7 @@ void SingleFileBackup::finish(Transfer& file)
     QString done; // "[1][3]": the targets that hold the version
     for (const Transfer::ToTarget& to : file.targets) {
         const int saved = to.remote || to.written != 1 ? to.written : PlaceCopy(to.copy);
-        if (saved != 1 && !to.remote && !PathFitsPlatform(to.version)) {
+        if (saved != 1 && !to.version.isEmpty() && !PathFitsPlatform(to.version)) {
             file.longPath = true;
         }
         successes += saved;
