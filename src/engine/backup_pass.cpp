@@ -24,7 +24,6 @@
 #include <QThread>
 #include <algorithm>
 #include <memory>
-#include <thread>
 
 namespace fernhold {
 
@@ -36,11 +35,6 @@ const QString kTabs = QStringLiteral("\t\t");
 // thread: enough to keep the threads busy while the walk stats the next
 // files, few enough that a stop drops them at once.
 constexpr int kQueuedPerThread = 4;
-
-int transferThreads()
-{
-    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 2U, 4U));
-}
 
 class Pass
 {
@@ -228,7 +222,7 @@ void Pass::walkSources()
             }
             if (!m_pool) {
                 m_pool = std::make_unique<TransferPool>(
-                    transferThreads(), transferThreads() * kQueuedPerThread,
+                    TransferThreads(), TransferThreads() * kQueuedPerThread,
                     m_settings.ProcessPriorityLower == 1, [this] { return mustStop(); });
             }
             single.QueueFile(*m_pool, folder, name, size, record, targets);
@@ -269,7 +263,8 @@ void Pass::walkSource(int number, SourceEntry& source, const BackupWalk& walk,
             source.SourceDirPfad);
     }
     single.setFirstSave(!owed.isEmpty());
-    m_parallel = (m_full || !owed.isEmpty()) && onlyFolderTargets(source.SourceDirTarget);
+    m_parallel = TransferThreads() > 0 && (m_full || !owed.isEmpty()) &&
+                 onlyFolderTargets(source.SourceDirTarget);
     const int skippedBefore = single.skippedFiles();
     int complete = 0;
     if (source.Indexed == 1) {

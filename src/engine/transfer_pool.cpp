@@ -6,6 +6,12 @@
 
 namespace fernhold {
 
+int TransferThreads()
+{
+    const auto cores = static_cast<int>(std::thread::hardware_concurrency());
+    return cores <= 2 ? 0 : std::min(cores - 1, 4);
+}
+
 TransferPool::TransferPool(int threads, int depth, bool lowerPriority,
                            std::function<bool()> mustStop)
     : m_threadCount(std::max(1, threads)), m_depth(std::max(1, depth)),

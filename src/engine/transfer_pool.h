@@ -76,4 +76,9 @@ private:
     std::vector<std::thread> m_threads;
 };
 
+// The threads a pass gives its transfers: none on a machine with two cores
+// or fewer, where the pool took more time than the walk doing each transfer
+// itself (its writers contend in the kernel); otherwise up to four.
+[[nodiscard]] int TransferThreads();
+
 } // namespace fernhold

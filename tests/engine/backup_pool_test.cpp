@@ -1,5 +1,6 @@
 #include "backup_pass_fixture.h"
 #include "engine/source_walk.h"
+#include "engine/transfer_pool.h"
 
 #include <QHash>
 #include <map>
@@ -9,7 +10,8 @@ using namespace fernhold::test;
 
 namespace {
 
-// First saves, which hand their transfers to the pool, in both forms: plain
+// First saves, which hand their transfers to the pool where the machine has
+// one, in both forms: plain
 // copies and zip archives, to two folder targets.
 class BackupPoolTest : public BackupPassTest, public ::testing::WithParamInterface<int>
 {
@@ -196,7 +198,13 @@ TEST_P(BackupPoolTest, APauseEndsThePoolPromptlyAndTheNextPassSavesTheRest)
     EXPECT_TRUE(stopped.stopped);
     EXPECT_EQ(announced, kAnnounced);
     const auto counts = checkVersions();
-    EXPECT_LT(counts.size(), static_cast<std::size_t>(kAnnounced));
+    // The pool drops the transfer of the file announced last; a pass without
+    // one finishes its copy and stops its packing.
+    if (TransferThreads() > 0) {
+        EXPECT_LT(counts.size(), static_cast<std::size_t>(kAnnounced));
+    } else {
+        EXPECT_EQ(counts.size(), static_cast<std::size_t>(kAnnounced - GetParam()));
+    }
     EXPECT_EQ(stopped.newFiles, static_cast<qint64>(counts.size()));
     QStringList saved;
     for (const auto& [path, count] : counts) {
