@@ -18,16 +18,23 @@
 #include "engine/single_file_backup.h"
 #include "engine/source_index.h"
 #include "engine/source_walk.h"
+#include "engine/transfer_pool.h"
 #include "platform/folders.h"
 
 #include <QThread>
 #include <algorithm>
+#include <memory>
 
 namespace fernhold {
 
 namespace {
 
 const QString kTabs = QStringLiteral("\t\t");
+
+// Transfers of a first or full save that may wait or run at once, per pool
+// thread: enough to keep the threads busy while the walk stats the next
+// files, few enough that a stop drops them at once.
+constexpr int kQueuedPerThread = 4;
 
 class Pass
 {
@@ -52,6 +59,7 @@ private:
     void walkSource(int number, SourceEntry& source, const BackupWalk& walk,
                     const BackupFileFunction& backupFile, SingleFileBackup& single,
                     ExclusionTally& tally);
+    [[nodiscard]] bool onlyFolderTargets(const QString& sourceDirTarget) const;
     [[nodiscard]] bool anythingOwed() const;
     void logTemporarySource(const ExclusionRules& rules, const QString& sourceFolder);
     void cleanUpWhenDue();
@@ -65,7 +73,24 @@ private:
     PassState m_pass;
     BackupPassResult m_result;
     QString m_readyText;
+    bool m_full = false;
+    // Transfers of the source being walked go to the pool (first and full
+    // saves to folder targets): many files, each read and written once.
+    bool m_parallel = false;
+    std::unique_ptr<TransferPool> m_pool;
 };
+
+bool Pass::onlyFolderTargets(const QString& sourceDirTarget) const
+{
+    for (int t = 1; t <= kTargetCount; ++t) {
+        if (m_pass.TargetReady[static_cast<std::size_t>(t)] == 1 &&
+            sourceDirTarget.contains(QString::number(t)) &&
+            m_settings.target(t).TargetType != QStringLiteral("WIN")) {
+            return false; // a remote target keeps its one session
+        }
+    }
+    return true;
+}
 
 bool Pass::anyTargetConfigured() const
 {
@@ -189,9 +214,18 @@ void Pass::walkSources()
     SingleFileBackup single(m_s, m_pass);
     ExclusionTally tally(rules);
     const BackupFileFunction backupFile =
-        [&single](const QString& folder, const QString& name, qint64 size,
-                  const std::optional<FileRecord>& record, const QString& targets) {
-            single.BackupFile(folder, name, size, record, targets);
+        [this, &single](const QString& folder, const QString& name, qint64 size,
+                        const std::optional<FileRecord>& record, const QString& targets) {
+            if (!m_parallel) {
+                single.BackupFile(folder, name, size, record, targets);
+                return;
+            }
+            if (!m_pool) {
+                m_pool = std::make_unique<TransferPool>(
+                    TransferThreads(), TransferThreads() * kQueuedPerThread,
+                    m_settings.ProcessPriorityLower == 1, [this] { return mustStop(); });
+            }
+            single.QueueFile(*m_pool, folder, name, size, record, targets);
         };
     for (qsizetype i = 0; i < m_settings.sources.size(); ++i) {
         if (mustStop()) {
@@ -205,6 +239,8 @@ void Pass::walkSources()
         logTemporarySource(rules, source.SourceDirPfad);
         walkSource(static_cast<int>(i) + 1, source, walk, backupFile, single, tally);
     }
+    // The pool's threads end before the file backup their transfers use.
+    m_pool.reset();
     if (const QString excluded = tally.summary(); !excluded.isEmpty()) {
         log(kTabs + Text("TXT00480") + QStringLiteral(": ") + excluded);
     }
@@ -227,6 +263,9 @@ void Pass::walkSource(int number, SourceEntry& source, const BackupWalk& walk,
             source.SourceDirPfad);
     }
     single.setFirstSave(!owed.isEmpty());
+    m_parallel = TransferThreads() > 0 && (m_full || !owed.isEmpty()) &&
+                 onlyFolderTargets(source.SourceDirTarget);
+    const int skippedBefore = single.skippedFiles();
     int complete = 0;
     if (source.Indexed == 1) {
         complete =
@@ -247,6 +286,15 @@ void Pass::walkSource(int number, SourceEntry& source, const BackupWalk& walk,
             m_result.indexed.push_back({number, source.SourceDirPfad, source.SourceDirSub});
         }
     }
+    if (m_pool) {
+        m_pool->drain();
+    }
+    // A stop that kept queued files from their transfer leaves the source
+    // owing them, as a walk cut short would.
+    if (single.skippedFiles() != skippedBefore) {
+        complete = 0;
+    }
+    m_parallel = false;
     single.setFirstSave(false);
     if (complete == 1) {
         // Every file was handed to every ready target; those that failed are
@@ -365,6 +413,7 @@ void Pass::summary(bool full)
 BackupPassResult Pass::run()
 {
     const bool full = m_s.run.FullBackupRequested.load() >= 1;
+    m_full = full;
     if (full) {
         status(Text("TXT00065") + QStringLiteral(" (") + Text("TXT00160") + u')');
         log(kTabs + Text("TXT00151") + QStringLiteral(" (") + Text("TXT00160") + u')');

@@ -17,6 +17,7 @@
 #include "engine/remote_targets.h"
 #include "engine/source_index.h"
 #include "engine/target_layout.h"
+#include "engine/transfer_pool.h"
 #include "engine/version_copy.h"
 #include "platform/file_name.h"
 #include "platform/folders.h"
@@ -24,6 +25,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <memory>
 
 namespace fernhold {
 
@@ -69,12 +71,14 @@ QString WrappedActivity(const QString& activity)
 
 SingleFileBackup::SingleFileBackup(BackupServices& services, PassState& pass)
     : m_services(services), m_pass(pass),
+      m_zipTempStem(services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Zip")),
+      m_packs(services.settings.CompressData != 0), m_encrypts(encrypts(services.settings)),
       m_encryptionProblem(EncryptionSettingProblem(services.settings))
 {}
 
-QString SingleFileBackup::zipTemp() const
+QString SingleFileBackup::zipTemp(int slot) const
 {
-    return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Zip.tmp");
+    return m_zipTempStem + (slot > 0 ? QString::number(slot) : QString()) + QStringLiteral(".tmp");
 }
 
 QString SingleFileBackup::ftpTemp() const
@@ -82,11 +86,11 @@ QString SingleFileBackup::ftpTemp() const
     return m_services.folders.temp + u'~' + Text("Temp_FileName") + QStringLiteral("Ftp.tmp");
 }
 
-bool SingleFileBackup::packFile(const QString& path, const QString& name, qint64 size)
+bool SingleFileBackup::packFile(Transfer& file, const QString& packedFile) const
 {
     const JobSettings& s = m_services.settings;
     std::optional<ZipEncryption> encryption;
-    if (encrypts(s)) {
+    if (m_encrypts) {
         const auto method = ZipMethodFromSetting(s.CryptMethode);
         if (!method) {
             return false; // an unknown method must not silently give an unencrypted version
@@ -96,55 +100,50 @@ bool SingleFileBackup::packFile(const QString& path, const QString& name, qint64
     PackedSource packed;
     // The file may have changed or vanished while it was packed: the archive
     // must read back as the bytes packed, and those must be the file as it is.
-    if (size <= kArchiveInMemory) {
-        m_archiveInMemory = true;
-        return m_services.archiver.PackFileToMemory(path, encryption, packed, m_archive,
+    if (file.size <= kArchiveInMemory) {
+        file.archiveInMemory = true;
+        return m_services.archiver.PackFileToMemory(file.path, encryption, packed, file.archive,
                                                     kArchiveInMemoryLimit) == 1 &&
-               m_services.archiver.VerifyArchiveBytes(m_archive, name, packed, path) == 1;
+               m_services.archiver.VerifyArchiveBytes(file.archive, file.name, packed,
+                                                      file.path) == 1;
     }
-    m_zipTempWritten = true;
-    if (m_services.archiver.PackFile(path, zipTemp(), encryption, packed) != 1) {
+    if (m_services.archiver.PackFile(file.path, packedFile, encryption, packed) != 1) {
         return false;
     }
-    return m_services.archiver.VerifyArchive(zipTemp(), name, packed, path) == 1;
+    return m_services.archiver.VerifyArchive(packedFile, file.name, packed, file.path) == 1;
 }
 
-bool SingleFileBackup::writeZipTemp()
-{
-    if (!m_zipTempWritten) {
-        m_zipTempWritten = true;
-        return WriteFileCompletely(m_archive, zipTemp(), 0600) == 1;
-    }
-    return true;
-}
-
-int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QString& path,
-                                     const QString& versionName, bool& longPath)
+int SingleFileBackup::toFolderTarget(const Transfer& file, const QString& packedFile,
+                                     Transfer::ToTarget& to, bool& longPath)
 {
     const JobSettings& s = m_services.settings;
-    const QString root = WithSlash(s.target(target).TargetDir);
-    const QString versionFolder = root + MirrorText(folder);
-    if (!m_versionFolders.contains(versionFolder)) {
-        // Missing folders are made below the root only: a root that went
-        // away (a drive unmounted during the pass) must not be made anew on
-        // the disk beneath its mount point.
-        if (!QFileInfo(root).isDir()) {
-            return 0;
-        }
-        if (MakeMirrorFolders(root, folder) == 1) {
-            m_versionFolders.insert(versionFolder);
+    const QString root = WithSlash(s.target(to.target).TargetDir);
+    const QString versionFolder = root + MirrorText(file.folder);
+    {
+        std::lock_guard lock(m_folderMutex);
+        if (!m_versionFolders.contains(versionFolder)) {
+            // Missing folders are made below the root only: a root that went
+            // away (a drive unmounted during the pass) must not be made anew
+            // on the disk beneath its mount point.
+            if (!QFileInfo(root).isDir()) {
+                return 0;
+            }
+            if (MakeMirrorFolders(root, file.folder) == 1) {
+                m_versionFolders.insert(versionFolder);
+            }
         }
     }
-    const QString version = versionFolder + versionName;
-    // The archive was made in the private work folder; the version shows
-    // nobody more than the source file does.
-    const bool packed = s.CompressData != 0;
-    const int copied =
-        !packed ? CopyFileCompletely(path, version)
-        : m_archiveInMemory
-            ? WriteFileCompletely(m_archive, version, VersionPermissions(path))
-            : CopyFileCompletely(zipTemp(), version, VersionPermissions(path));
-    if (copied == 1) {
+    const QString& version = to.version = versionFolder + file.versionName;
+    // The archive was made in the private work folder or in memory; the
+    // version shows nobody more than the source file does. The copy gets its
+    // version name when the file is finished, so versions appear in the
+    // walk's order, each with its log line.
+    const int written =
+        !m_packs ? CopyToTemporary(file.path, version, to.copy)
+        : file.archiveInMemory
+            ? WriteToTemporary(file.archive, version, to.copy, VersionPermissions(file.path))
+            : CopyToTemporary(packedFile, version, to.copy, VersionPermissions(file.path));
+    if (written == 1) {
         return 1;
     }
     if (!PathFitsPlatform(version)) {
@@ -153,126 +152,140 @@ int SingleFileBackup::toFolderTarget(int target, const QString& folder, const QS
     return 0;
 }
 
-int SingleFileBackup::toFtpTarget(int target, const QString& folder, const QString& path,
-                                  const QString& versionName)
+int SingleFileBackup::toFtpTarget(const Transfer& file, const QString& packedFile, int target,
+                                  bool& packedFileWritten) const
 {
     const JobSettings& s = m_services.settings;
-    QString upload = zipTemp();
+    QString upload = packedFile;
     // Uploads read a file: an archive made in memory goes to the work folder first.
-    if (s.CompressData != 0 && m_archiveInMemory && !writeZipTemp()) {
-        return 0;
+    if (m_packs && !packedFileWritten) {
+        packedFileWritten = true;
+        if (WriteFileCompletely(file.archive, packedFile, 0600) != 1) {
+            return 0;
+        }
     }
-    if (s.CompressData == 0) {
+    if (!m_packs) {
         // Uploads read a copy, so a file changing during the transfer cannot
         // give a version that mixes two states.
         QFile::remove(ftpTemp());
-        if (CopyFileCompletely(path, ftpTemp()) != 1) {
+        if (CopyFileCompletely(file.path, ftpTemp()) != 1) {
             return 0;
         }
         upload = ftpTemp();
     }
     const RunState& run = m_services.run;
-    const int ok = m_services.remote.uploadVersion(
-        s, target, MirrorText(folder), upload, versionName, [&run] { return PassMustStop(run); });
-    if (s.CompressData == 0) {
+    const int ok =
+        m_services.remote.uploadVersion(s, target, MirrorText(file.folder), upload,
+                                        file.versionName, [&run] { return PassMustStop(run); });
+    if (!m_packs) {
         QFile::remove(ftpTemp());
     }
     return ok;
 }
 
-void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qint64 size,
-                                  const std::optional<FileRecord>& record,
-                                  const QString& sourceDirTarget)
+SingleFileBackup::Transfer SingleFileBackup::announce(const QString& folder, const QString& name,
+                                                      qint64 size,
+                                                      const std::optional<FileRecord>& record,
+                                                      const QString& sourceDirTarget)
 {
     const JobSettings& s = m_services.settings;
-    const QString path = folder + name;
-    if (record) {
-        m_services.index.ClaimRecord(*record);
-    }
     const QString stamp = VersionStamp(m_services.clock.now());
+    Transfer file;
+    file.folder = folder;
+    file.name = name;
+    file.path = folder + name;
+    file.size = size;
+    file.record = record;
     // Names that are not UTF-8 are shown with their odd bytes as "\xNN".
-    const QString shownPath = DisplayFileName(path);
-    const QString shown =
-        WrappedActivity(s.MonitorWithPath == 1 ? shownPath : DisplayFileName(name));
+    file.shownPath = DisplayFileName(file.path);
+    file.shown = WrappedActivity(s.MonitorWithPath == 1 ? file.shownPath : DisplayFileName(name));
     m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
-                                         QStringLiteral("\r\n") + shown + QStringLiteral(" ..."));
-
-    const bool packed = s.CompressData != 0;
-    m_archive.clear();
-    m_archiveInMemory = false;
-    m_zipTempWritten = false;
-    const bool refused = packed && m_encryptionProblem.has_value();
-    if (refused && !m_encryptionReported) {
+                                         QStringLiteral("\r\n") + file.shown +
+                                         QStringLiteral(" ..."));
+    file.refused = m_packs && m_encryptionProblem.has_value();
+    if (file.refused && !m_encryptionReported) {
         m_encryptionReported = true;
         m_services.log.AddLogLine(QStringLiteral("\t\t") + *m_encryptionProblem);
         m_services.ui.showMessage(Text("Program_Name"), *m_encryptionProblem, MessageIcon::Warning,
                                   true);
     }
-    const bool zipOk = packed && !refused && packFile(path, name, size);
-    const QString versionName = VersionName(name, stamp, VersionSuffix(name, packed, encrypts(s)));
-
-    int successes = 0;
-    int tried = 0;
-    bool longPath = false;
-    QString done;
+    file.versionName = VersionName(name, stamp, VersionSuffix(name, m_packs, m_encrypts));
     for (int t = 1; t <= kTargetCount; ++t) {
-        if (m_pass.TargetReady[static_cast<std::size_t>(t)] != 1 ||
-            !sourceDirTarget.contains(QString::number(t))) {
-            continue;
-        }
         const QString& type = s.target(t).TargetType;
-        int saved = 0;
-        if (type == QStringLiteral("WIN")) {
-            if (!packed || zipOk) {
-                saved = toFolderTarget(t, folder, path, versionName, longPath);
-            }
-        } else if (type == QStringLiteral("FTP")) {
-            if (!packed || zipOk) {
-                saved = toFtpTarget(t, folder, path, versionName);
-            }
-        } else {
+        if (m_pass.TargetReady[static_cast<std::size_t>(t)] == 1 &&
+            sourceDirTarget.contains(QString::number(t)) &&
+            (type == QStringLiteral("WIN") || type == QStringLiteral("FTP"))) {
+            Transfer::ToTarget& to = file.targets.emplace_back();
+            to.target = t;
+            to.remote = type == QStringLiteral("FTP");
+        }
+    }
+    return file;
+}
+
+void SingleFileBackup::transfer(Transfer& file, int slot)
+{
+    const QString packedFile = zipTemp(slot);
+    const bool zipOk = m_packs && !file.refused && packFile(file, packedFile);
+    // An archive too big for memory was made in the work folder.
+    bool packedFileWritten = m_packs && !file.refused && !file.archiveInMemory;
+    for (Transfer::ToTarget& to : file.targets) {
+        if (m_packs && !zipOk) {
             continue;
         }
-        ++tried;
+        to.written = to.remote ? toFtpTarget(file, packedFile, to.target, packedFileWritten)
+                               : toFolderTarget(file, packedFile, to, file.longPath);
+    }
+    if (packedFileWritten) {
+        QFile::remove(packedFile);
+    }
+    file.archive = QByteArray();
+}
+
+void SingleFileBackup::finish(Transfer& file)
+{
+    const JobSettings& s = m_services.settings;
+    int successes = 0;
+    QString done; // "[1][3]": the targets that hold the version
+    for (Transfer::ToTarget& to : file.targets) {
+        const int saved = to.remote || to.written != 1 ? to.written : PlaceCopy(to.copy);
+        if (saved != 1 && !to.version.isEmpty() && !PathFitsPlatform(to.version)) {
+            file.longPath = true;
+        }
         successes += saved;
         // The log line names the targets that hold the version.
         if (saved == 1) {
-            done += u'[' + QString::number(t) + u']';
+            done += u'[' + QString::number(to.target) + u']';
         }
     }
-    if (successes == 0 || successes < tried) {
+    if (successes == 0 || successes < static_cast<int>(file.targets.size())) {
         ++m_failedFiles;
     }
-    if (m_zipTempWritten) {
-        QFile::remove(zipTemp());
-    }
-    m_archive.clear();
-
     if (successes >= 1) {
-        if (m_firstSave && record) {
-            m_services.state.recordSaved(*record);
+        if (file.record) {
+            m_services.index.ClaimRecord(*file.record);
+            if (m_firstSave) {
+                m_services.state.recordSaved(*file.record);
+            }
         }
         if (s.LogfileActive == 1) {
-            m_services.log.AddLogLine(SizeText(size) + u'\t' + QString::number(size) + u'\t' +
-                                      shownPath + u' ' + done);
+            m_services.log.AddLogLine(SizeText(file.size) + u'\t' + QString::number(file.size) +
+                                      u'\t' + file.shownPath + u' ' + done);
         }
-        m_pass.PassFileList.append(DisplayFileName(name));
+        m_pass.PassFileList.append(DisplayFileName(file.name));
         m_services.statusLine.ShowStatusLine(Text("TXT00065") + m_pass.ProgressText +
-                                             QStringLiteral("\r\n") + shown +
+                                             QStringLiteral("\r\n") + file.shown +
                                              QStringLiteral(" -->") + done);
     } else {
-        if (record) {
-            m_services.index.GiveBackRecord();
-        }
         m_services.log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00150") + QStringLiteral(": ") +
-                                  shownPath);
-        if (longPath) {
+                                  file.shownPath);
+        if (file.longPath) {
             ++m_pass.LongPathCount;
-        } else if (s.WarnFileLocked == 1 && !refused && !PassMustStop(m_services.run)) {
+        } else if (s.WarnFileLocked == 1 && !file.refused && !PassMustStop(m_services.run)) {
             // A run cut short by program end or a pause is no locked file,
             // and a box would hold up the end.
             m_services.ui.showMessage(Text("Program_Name"),
-                                      Text("TXT00133") + QStringLiteral("\r\n") + shownPath,
+                                      Text("TXT00133") + QStringLiteral("\r\n") + file.shownPath,
                                       MessageIcon::Information, true);
         }
     }
@@ -287,8 +300,32 @@ void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qi
         (void)m_services.log.WriteLogFile(s);
     }
     if (s.MonitorWithRemaining == 1) {
-        updateProgress(size);
+        updateProgress(file.size);
     }
+}
+
+void SingleFileBackup::BackupFile(const QString& folder, const QString& name, qint64 size,
+                                  const std::optional<FileRecord>& record,
+                                  const QString& sourceDirTarget)
+{
+    Transfer file = announce(folder, name, size, record, sourceDirTarget);
+    transfer(file, 0);
+    finish(file);
+}
+
+void SingleFileBackup::QueueFile(TransferPool& pool, const QString& folder, const QString& name,
+                                 qint64 size, const std::optional<FileRecord>& record,
+                                 const QString& sourceDirTarget)
+{
+    auto file = std::make_shared<Transfer>(announce(folder, name, size, record, sourceDirTarget));
+    pool.submit([this, file](int slot) { transfer(*file, slot); },
+                [this, file](bool ran) {
+                    if (ran) {
+                        finish(*file);
+                    } else {
+                        ++m_skippedFiles;
+                    }
+                });
 }
 
 void SingleFileBackup::updateProgress(qint64 size)

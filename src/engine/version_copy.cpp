@@ -80,37 +80,44 @@ int VersionPermissions(const QString& path)
 
 namespace {
 
-// Writes `destination` through a temporary file beside it that `fill`
-// writes, renamed over it only when everything was written.
-int writeCompletely(const QString& destination, mode_t mode,
-                    const std::function<bool(int to)>& fill)
+// Where a copy to `destination` goes: its folder, open for the temporary
+// file and the rename (so the long mirrored path is resolved once per
+// version instead of three times), and its name. False for a destination
+// without a name or a folder that cannot be opened.
+bool openDestination(const QString& destination, PendingCopy& pending)
 {
     const QByteArray target = EncodeFileName(destination);
     const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.first(slash + 1);
-    const QByteArray name = slash < 0 ? target : target.sliced(slash + 1);
-    if (name.isEmpty()) {
+    const QByteArray folder = slash < 0 ? QByteArray("./") : target.first(slash + 1);
+    pending.name = slash < 0 ? target : target.sliced(slash + 1);
+    if (pending.name.isEmpty()) {
+        return false;
+    }
+    pending.folder.reset(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return pending.folder.get() >= 0;
+}
+
+// Writes a new temporary file beside `destination` that `fill` fills, and
+// names it in `pending`. Gives 1 when every byte was written; otherwise
+// nothing is left.
+int writeTemporary(const QString& destination, mode_t mode, PendingCopy& pending,
+                   const std::function<bool(int to)>& fill)
+{
+    if (!openDestination(destination, pending)) {
         return 0;
     }
-    // The temporary file and the rename go relative to the folder, so the
-    // long mirrored path is resolved once per version instead of three times.
-    const Descriptor folder(::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) {
-        return 0;
-    }
-    const QByteArray temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
-                                 QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
-                                 QByteArrayLiteral(".part");
-    Descriptor to(::openat(folder.get(), temporary.constData(),
+    pending.temporary = EncodeFileName(CompleteCopyTemporaryPrefix()) +
+                        QByteArray::number(QRandomGenerator::global()->generate64(), 16) +
+                        QByteArrayLiteral(".part");
+    Descriptor to(::openat(pending.folder.get(), pending.temporary.constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0666));
     if (to.get() < 0) {
         return 0;
     }
     const bool written = fill(to.get());
     const bool closed = ::close(to.release()) == 0;
-    if (!written || !closed ||
-        ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
-        ::unlinkat(folder.get(), temporary.constData(), 0);
+    if (!written || !closed) {
+        ::unlinkat(pending.folder.get(), pending.temporary.constData(), 0);
         return 0;
     }
     return 1;
@@ -118,7 +125,8 @@ int writeCompletely(const QString& destination, mode_t mode,
 
 } // namespace
 
-int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
+int CopyToTemporary(const QString& source, const QString& destination, PendingCopy& pending,
+                    int permissions)
 {
     const Descriptor from(::open(EncodeFileName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (from.get() < 0) {
@@ -131,15 +139,45 @@ int CopyFileCompletely(const QString& source, const QString& destination, int pe
         return 0;
     }
     const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) : st.st_mode;
-    return writeCompletely(destination, mode,
-                           [&from](int to) { return copyContent(from.get(), to); });
+    return writeTemporary(destination, mode, pending,
+                          [&from](int to) { return copyContent(from.get(), to); });
+}
+
+int WriteToTemporary(const QByteArray& bytes, const QString& destination, PendingCopy& pending,
+                     int permissions)
+{
+    return writeTemporary(destination, static_cast<mode_t>(permissions), pending,
+                          [&bytes](int to) { return WriteAll(to, bytes.constData(), bytes.size()); });
+}
+
+int PlaceCopy(PendingCopy& pending, bool keep)
+{
+    if (pending.folder.get() < 0) {
+        return 0;
+    }
+    int placed = 0;
+    if (keep && ::renameat(pending.folder.get(), pending.temporary.constData(),
+                           pending.folder.get(), pending.name.constData()) == 0) {
+        placed = 1;
+    } else {
+        ::unlinkat(pending.folder.get(), pending.temporary.constData(), 0);
+    }
+    pending.folder.reset();
+    return placed;
+}
+
+int CopyFileCompletely(const QString& source, const QString& destination, int permissions)
+{
+    PendingCopy pending;
+    return CopyToTemporary(source, destination, pending, permissions) == 1 ? PlaceCopy(pending)
+                                                                            : 0;
 }
 
 int WriteFileCompletely(const QByteArray& bytes, const QString& destination, int permissions)
 {
-    return writeCompletely(destination, static_cast<mode_t>(permissions), [&bytes](int to) {
-        return WriteAll(to, bytes.constData(), bytes.size());
-    });
+    PendingCopy pending;
+    return WriteToTemporary(bytes, destination, pending, permissions) == 1 ? PlaceCopy(pending)
+                                                                            : 0;
 }
 
 } // namespace fernhold

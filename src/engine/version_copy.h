@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/descriptor.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,6 +21,26 @@ namespace fernhold {
 // `permissions` (rw at most). Gives 1 on success.
 [[nodiscard]] int WriteFileCompletely(const QByteArray& bytes, const QString& destination,
                                       int permissions);
+
+// A copy written whole under a temporary name beside its destination, not
+// yet in place.
+struct PendingCopy
+{
+    Descriptor folder;    // the destination's folder, open for the rename
+    QByteArray temporary; // the temporary file's name in it
+    QByteArray name;      // the destination's name in it
+};
+
+// CopyFileCompletely and WriteFileCompletely in two halves, for a copy
+// written on one thread and put in place on another: CopyToTemporary and
+// WriteToTemporary write the bytes (1, and `pending` tells where; on failure
+// nothing is left), PlaceCopy renames them over the destination (1) or, with
+// `keep` false or when that fails, removes them.
+[[nodiscard]] int CopyToTemporary(const QString& source, const QString& destination,
+                                  PendingCopy& pending, int permissions = -1);
+[[nodiscard]] int WriteToTemporary(const QByteArray& bytes, const QString& destination,
+                                   PendingCopy& pending, int permissions);
+int PlaceCopy(PendingCopy& pending, bool keep = true);
 
 // The permission bits of the file at `path` as a version may carry them (rw
 // at most); 0600 when they cannot be read.

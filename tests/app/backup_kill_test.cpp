@@ -16,8 +16,6 @@ namespace fernhold::test {
 
 namespace {
 
-constexpr int kFiles = 6;
-constexpr qsizetype kFileBytes = 3 * 1024 * 1024;
 constexpr int kKills = 24;
 
 // A version checked once; it is checked again only when it was replaced.
@@ -55,6 +53,11 @@ struct PassTimes
 class KillTest : public BackupRunTest
 {
 protected:
+    // Files of the tree: a few large ones, or with more many small ones in
+    // several folders, so the pass keeps all its transfer threads busy.
+    int m_files = 6;
+    qsizetype m_fileBytes = 3 * 1024 * 1024;
+
     // Checks every version below `folder` that is new or replaced since the
     // last look: it must open and match its source. Other files may only be
     // temporary files of a killed copy; they are added to m_temporary.
@@ -122,7 +125,7 @@ protected:
 
     // A whole pass: microseconds to the first file's announcement and
     // between two announcements.
-    [[nodiscard]] static PassTimes timePass()
+    [[nodiscard]] PassTimes timePass() const
     {
         QElapsedTimer timer;
         timer.start();
@@ -138,7 +141,7 @@ protected:
         process->waitForFinished(60000);
         EXPECT_EQ(process->state(), QProcess::NotRunning);
         EXPECT_EQ(process->exitCode(), 0);
-        EXPECT_EQ(announced.size(), static_cast<std::size_t>(kFiles));
+        EXPECT_EQ(announced.size(), static_cast<std::size_t>(m_files));
         if (announced.size() < 2) {
             return {};
         }
@@ -155,10 +158,11 @@ protected:
     void killPassesAndCheck(const QString& folder)
     {
         QStringList relatives;
-        for (int i = 1; i <= kFiles; ++i) {
+        for (int i = 1; i <= m_files; ++i) {
             const QString name = QStringLiteral("large %1.bin").arg(i);
-            m_sources[name] = noiseBytes(kFileBytes, static_cast<quint32>(100 + i));
-            relatives.append((i % 2 == 0 ? QStringLiteral("sub/") : QString()) + name);
+            m_sources[name] = noiseBytes(m_fileBytes, static_cast<quint32>(100 + i));
+            relatives.append((i % 2 == 0 ? QStringLiteral("sub/") : QString()) +
+                             (i % 3 == 0 ? QStringLiteral("third/") : QString()) + name);
             source(relatives.last(), m_sources[name]);
         }
         m_settings.WorkModeExtended = 1;
@@ -169,7 +173,7 @@ protected:
             m_settings.CompressData = static_cast<std::int8_t>(compress);
             save();
             times[compress] = timePass();
-            ASSERT_EQ(filesBelow(folder).size(), (compress + 1) * kFiles);
+            ASSERT_EQ(filesBelow(folder).size(), (compress + 1) * m_files);
         }
 
         const quint32 seed = QRandomGenerator::global()->generate();
@@ -189,7 +193,7 @@ protected:
             auto fernhold = startPass();
             // A random moment: during start-up, or while one of the files is
             // being saved (announced and not yet the next one).
-            const int file = static_cast<int>(random.bounded(kFiles + 1));
+            const int file = static_cast<int>(random.bounded(m_files + 1));
             if (file == 0) {
                 QThread::usleep(random.bounded(static_cast<quint32>(time.firstUs)));
             } else if (waitForAnnouncement(*fernhold, file)) {
@@ -212,7 +216,7 @@ protected:
 
             checkVersions(folder, seen);
             const int made = static_cast<int>(filesBelow(folder).size()) - before;
-            midPass += made > 0 && made < kFiles ? 1 : 0;
+            midPass += made > 0 && made < m_files ? 1 : 0;
         }
         EXPECT_GE(kills, 20);
         // Kills that fell between the first and the last file of a pass.
@@ -249,6 +253,15 @@ protected:
 
 TEST_F(KillTest, VersionsSurviveKillsAndTheNextPassCompletesTheRest)
 {
+    killPassesAndCheck(mirror());
+}
+
+// The same with many smaller files, so that kills fall while several
+// transfers run side by side and more wait in the queue.
+TEST_F(KillTest, ParallelTransfersSurviveKillsAndTheNextPassCompletesTheRest)
+{
+    m_files = 60;
+    m_fileBytes = 300 * 1024;
     killPassesAndCheck(mirror());
 }
 

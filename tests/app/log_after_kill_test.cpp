@@ -21,8 +21,8 @@ protected:
         }
     }
 
-    // Starts fernhold --once --full --verbose and kills it with SIGKILL while
-    // the `count`-th file is saved. False when it ended first.
+    // Starts fernhold --once --full --verbose and kills it with SIGKILL once
+    // `count` - 1 files are saved. False when it ended first.
     bool killWhileSaving(int count)
     {
         save();
@@ -35,7 +35,9 @@ protected:
             return false;
         }
         QByteArray seen;
-        while (seen.count(".bin ...\n") < count) {
+        // Files are announced ahead of their transfers: the kill waits for
+        // the status lines of the files saved before.
+        while (seen.count(".bin -->[1]") < count - 1) {
             if (!process.waitForReadyRead(30000)) {
                 return false;
             }

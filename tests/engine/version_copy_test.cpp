@@ -104,3 +104,33 @@ TEST_F(VersionCopyTest, VersionNeverGrantsMoreThanTheSourceAndNeverExecution)
     EXPECT_EQ(modeOf(target() + QStringLiteral("secret.txt.1")), 0600u & ~mask);
     EXPECT_EQ(modeOf(target() + QStringLiteral("run.sh.1")), 0644u & ~mask);
 }
+
+// A copy written on one thread and put in place on another: until it is
+// placed, only a temporary file lies beside the version; placing gives the
+// version its bytes under its name, and a copy not kept leaves nothing.
+TEST_F(VersionCopyTest, AWrittenCopyTakesItsNameOnlyWhenPlaced)
+{
+    const QString source = home.writeFile(QStringLiteral("data/plan.odt"), "whole save");
+    const QString version = target() + QStringLiteral("plan.odt.20240305140709");
+
+    PendingCopy pending;
+    ASSERT_EQ(CopyToTemporary(source, version, pending), 1);
+    ASSERT_EQ(targetNames().size(), 1);
+    EXPECT_TRUE(targetNames().first().startsWith(CompleteCopyTemporaryPrefix()));
+    EXPECT_FALSE(QFileInfo::exists(version));
+
+    ASSERT_EQ(PlaceCopy(pending), 1);
+    EXPECT_EQ(TempHome::readFile(version), "whole save");
+    EXPECT_EQ(targetNames(), QStringList{QFileInfo(version).fileName()});
+
+    const QString other = target() + QStringLiteral("plan.odt.20240305140710");
+    PendingCopy dropped;
+    ASSERT_EQ(CopyToTemporary(source, other, dropped), 1);
+    EXPECT_EQ(PlaceCopy(dropped, false), 0);
+    EXPECT_EQ(targetNames(), QStringList{QFileInfo(version).fileName()});
+
+    // A source that cannot be read leaves nothing to place.
+    PendingCopy missing;
+    EXPECT_EQ(CopyToTemporary(home.path() + QStringLiteral("data/none"), other, missing), 0);
+    EXPECT_EQ(targetNames(), QStringList{QFileInfo(version).fileName()});
+}
