@@ -196,10 +196,19 @@ std::optional<int> Application::startUp()
         [this](const SourceEntry& source) { return !m_state.owedTargets(source).isEmpty(); });
     if (owed && m_settingsTrusted) {
         // Files without any version yet are not left waiting a whole cycle:
-        // the first pass follows the start-up scan.
+        // the first pass comes at once.
         m_run.LastPassStartTicks =
             m_clock.monotonicMs() - static_cast<qint64>(m_settings.BackupCycle) * 60000 - 1;
     }
+    // A single run, and a start whose first pass comes at once, index the
+    // sources in the walk of that pass: each file's state is read once, not
+    // by a scan and then again by the pass. The pass compares a known source
+    // with the table, so without that comparison only new sources may wait.
+    const bool noneKnown =
+        std::none_of(m_settings.sources.cbegin(), m_settings.sources.cend(),
+                     [this](const SourceEntry& source) { return m_state.known(source); });
+    m_indexInPass = m_options.once || (owed && m_settingsTrusted && m_run.Status.load() == 1 &&
+                                       (m_compareWithTable || noneKnown));
 
     PeriodicHooks hooks;
     hooks.startIndexScan = [this] { return startIndexScan(); };
@@ -220,9 +229,7 @@ std::optional<int> Application::startUp()
         m_shell->open(*this);
     }
     startDelay();
-    // A single run indexes its sources in the walk of its pass, reading each
-    // file's state once (a full backup empties the index anyway).
-    if (!TerminationWatch::requested() && !m_quitRequested && !m_options.once) {
+    if (!TerminationWatch::requested() && !m_quitRequested && !m_indexInPass) {
         (void)startIndexScan();
     }
     return std::nullopt;
@@ -468,10 +475,11 @@ int Application::startBackupPass()
                 TellPassOutcome(*m_shell, *result, m_clock.now());
             }
             ApplyIndexedSources(m_settings, result->indexed);
-            if (m_options.once &&
+            if (m_indexInPass &&
                 std::all_of(m_settings.sources.cbegin(), m_settings.sources.cend(),
                             [](const SourceEntry& e) { return e.Indexed == 1; })) {
-                comparisonMade(); // the pass of a single run indexed every source
+                m_indexInPass = false;
+                comparisonMade(); // the pass indexed every source
             }
             if (result->fullBackupStarted) {
                 m_settings.InitialFullBackupLastStarted = *result->fullBackupStarted;

@@ -117,6 +117,7 @@ private:
     BackupState m_state;
     bool m_settingsTrusted = true; // both settings files could be read
     bool m_compareWithTable = false;
+    bool m_indexInPass = false; // the passes index the sources in their walk
     EngineTimes m_times;
     std::unique_ptr<TargetServices> m_targets;
     int m_passesRun = 0;
