@@ -180,8 +180,11 @@ std::optional<int> Application::startUp()
                          QStringLiteral(".damaged"));
     }
     reportSettingProblems();
-    if (m_settings.LogfileActive == 1) {
-        m_times.LastLogFlush = m_clock.nowSeconds();
+    m_times.LastLogFlush = m_clock.nowSeconds();
+    // A single run writes its log at its end; until then, and after a kill,
+    // the journal holds its lines. Rewriting a log of 10,000 lines at the
+    // start too would cost a run with few files more than its copying.
+    if (m_settings.LogfileActive == 1 && !m_options.once) {
         (void)m_log.WriteLogFile(m_settings);
     }
 
