@@ -75,6 +75,12 @@ void LogBook::keepJournal(bool on)
     m_journalOn = on;
 }
 
+void LogBook::deferRewrites(bool on)
+{
+    QMutexLocker lock(&m_mutex);
+    m_rewritesDeferred = on;
+}
+
 QString LogBook::journalPath() const
 {
     return m_journal->path();
@@ -115,6 +121,9 @@ int LogBook::WriteLogFile(const JobSettings& settings)
     // The ring stays locked until the journal is gone: a line added in
     // between would be in neither file.
     QMutexLocker lock(&m_mutex);
+    if (m_rewritesDeferred && m_journalOn) {
+        return 1;
+    }
     QByteArray content;
     {
         // First the lines that stay, then one buffer for all of them: the log

@@ -42,6 +42,11 @@ public:
 
     // Lines added from now on go to the journal too (LogfileActive 1), or not.
     void keepJournal(bool on);
+    // While on and the journal is kept, WriteLogFile leaves the file alone and
+    // gives 1: the journal holds every line until the rewrite after `on` ends.
+    // For a single run, which rewrites a log of up to 10,000 lines once, at its
+    // end, instead of at its start and after its pass too.
+    void deferRewrites(bool on);
 
     // Appends a line stamped with the clock's local date and time
     // ("yyyy.MM.dd", TAB, "HH:mm:ss", TAB, text). Never fails.
@@ -91,6 +96,7 @@ private:
     QString m_stamp;
     const std::unique_ptr<AppendFile> m_journal;
     bool m_journalOn = false;
+    bool m_rewritesDeferred = false;
 
     // Serialises the file operations, so a later snapshot is never overwritten
     // by an earlier one.

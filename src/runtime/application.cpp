@@ -169,6 +169,7 @@ std::optional<int> Application::startUp()
     m_statusLine.setBackupCycle(m_settings.BackupCycle);
 
     m_log.keepJournal(m_settings.LogfileActive == 1);
+    m_log.deferRewrites(m_options.once);
     m_log.ReadLogFile();
     m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00157"));
     if (m_store.settingsDamaged()) {
@@ -180,11 +181,8 @@ std::optional<int> Application::startUp()
                          QStringLiteral(".damaged"));
     }
     reportSettingProblems();
-    m_times.LastLogFlush = m_clock.nowSeconds();
-    // A single run writes its log at its end; until then, and after a kill,
-    // the journal holds its lines. Rewriting a log of 10,000 lines at the
-    // start too would cost a run with few files more than its copying.
-    if (m_settings.LogfileActive == 1 && !m_options.once) {
+    if (m_settings.LogfileActive == 1) {
+        m_times.LastLogFlush = m_clock.nowSeconds();
         (void)m_log.WriteLogFile(m_settings);
     }
 
@@ -400,6 +398,7 @@ void Application::programEnd()
         (void)SaveFileTimeTable(m_index, tableWritePath(), m_clock, m_ui);
     }
     m_log.AddLogLine(QStringLiteral("\t\t") + Text("TXT00158"));
+    m_log.deferRewrites(false);
     if (m_settings.LogfileActive == 1) {
         (void)m_log.WriteLogFile(m_settings);
     }
@@ -503,6 +502,10 @@ bool Application::archiverUsable()
 void Application::archiverMissing()
 {
     // Ends at once, like a start without the archiver: nothing is saved.
+    m_log.deferRewrites(false);
+    if (m_settings.LogfileActive == 1) {
+        (void)m_log.WriteLogFile(m_settings);
+    }
     m_ui.showMessage(Text("TXT00001"), Text("TXT00006"), MessageIcon::Warning, true);
     std::fflush(nullptr);
     ::_exit(m_options.once ? kExitNothingSaved : 0);

@@ -465,6 +465,33 @@ TEST_F(LogJournalTest, WithoutTheJournalLinesWaitForTheRewrite)
     EXPECT_EQ(reread()->count(), 0);
 }
 
+TEST_F(LogJournalTest, DeferredRewritesLeaveTheFileToTheJournalUntilTheLastOne)
+{
+    writeLog("2024.03.04\t10:00:00\tbefore\r\n");
+    log.ReadLogFile();
+    log.deferRewrites(true);
+    log.AddLogLine(QStringLiteral("start"));
+    ASSERT_EQ(log.WriteLogFile(settings), 1);
+    log.AddLogLine(QStringLiteral("pass"));
+    ASSERT_EQ(log.WriteLogFile(settings), 1);
+    EXPECT_EQ(fileLines(), QStringList{QStringLiteral("2024.03.04\t10:00:00\tbefore")});
+    // A kill now loses nothing: the next start reads the journal after the file.
+    EXPECT_EQ(reread()->lines(), log.lines());
+
+    log.deferRewrites(false);
+    ASSERT_EQ(log.WriteLogFile(settings), 1);
+    ASSERT_EQ(fileLines().size(), 3);
+    EXPECT_TRUE(fileLines().first().endsWith(QStringLiteral("\tpass")));
+    EXPECT_FALSE(QFileInfo::exists(journalPath()));
+
+    // Without the journal nothing would hold the lines: rewrites go on.
+    log.keepJournal(false);
+    log.deferRewrites(true);
+    log.AddLogLine(QStringLiteral("no journal"));
+    ASSERT_EQ(log.WriteLogFile(settings), 1);
+    EXPECT_TRUE(fileLines().first().endsWith(QStringLiteral("\tno journal")));
+}
+
 TEST_F(LogJournalTest, ClearingTheLogRemovesTheJournal)
 {
     log.AddLogLine(QStringLiteral("first"));
