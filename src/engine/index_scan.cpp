@@ -164,10 +164,15 @@ void PreCountSources(const JobSettings& settings, const BackupWalk& walk,
         if (PassMustStop(walk.run)) {
             break;
         }
-        if (entry.Indexed == 1 && FirstReadyTarget(entry.SourceDirTarget, state.TargetReady) > 0 &&
-            CanListFolder(entry.SourceDirPfad)) {
-            const bool owesAll =
-                !ReadyTargets(backupState.owedTargets(entry), state.TargetReady).isEmpty();
+        if (FirstReadyTarget(entry.SourceDirTarget, state.TargetReady) == 0 ||
+            !CanListFolder(entry.SourceDirPfad)) {
+            continue;
+        }
+        // A source that owes every file needs no index to be counted, so a
+        // first save indexed in its own pass still shows the time it needs.
+        const bool owesAll =
+            !ReadyTargets(backupState.owedTargets(entry), state.TargetReady).isEmpty();
+        if (entry.Indexed == 1 || owesAll) {
             (void)CountFolder(walk, entry.SourceDirSub == 1, entry.SourceDirFilter,
                               entry.SourceDirPfad, state.BytesToDo, owesAll);
         }

@@ -97,7 +97,8 @@ struct PassState
 
 // The pre-count: BytesToDo and BytesDone start at 0, then CountFolder adds up
 // every indexed, listable source that has a ready target; a source that owes
-// a ready target every file counts every file. Stops with the pass.
+// a ready target every file counts every file, indexed or not. Stops with the
+// pass.
 void PreCountSources(const JobSettings& settings, const BackupWalk& walk,
                      const BackupState& backupState, PassState& state);
 

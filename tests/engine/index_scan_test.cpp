@@ -252,6 +252,13 @@ TEST_F(IndexScanTest, PreCountTakesOnlySourcesWithAReadyTarget)
     settings.sources[0].Indexed = 0;
     PreCountSources(settings, walk, savedState(), state);
     EXPECT_EQ(state.BytesToDo, 0);
+
+    // Not indexed yet but owing target 3 every file: all of them count.
+    BackupState owing(home.appData() + QStringLiteral("owing.ini"));
+    owing.adoptSources(settings, false);
+    ASSERT_FALSE(owing.owedTargets(settings.sources[0]).isEmpty());
+    PreCountSources(settings, walk, owing, state);
+    EXPECT_EQ(state.BytesToDo, 5);
 }
 
 TEST_F(IndexScanTest, ARestoredFileIsRegisteredAsKnown)
