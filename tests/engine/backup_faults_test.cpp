@@ -192,11 +192,7 @@ TEST_P(BackupFaultTest, AProgramEndDuringThePassKeepsWhatWasSaved)
         source(QStringLiteral("f%1.txt").arg(i), QByteArray(1000 * i, 'x'));
     }
     int announced = 0;
-    m_ui.onStatusLine = [&](const QString& line) {
-        if (line.endsWith(QStringLiteral(" ...")) && ++announced == 2) {
-            m_run.Ending = 1;
-        }
-    };
+    stopAtAnnouncement(2, m_run.Ending, 1, announced);
 
     const BackupPassResult stopped = pass();
 

@@ -130,6 +130,27 @@ protected:
         ASSERT_EQ(EnsureFolder(m_folders.appData), 1);
     }
 
+    // Sets `flag` (m_run.Status or m_run.Ending) to `value` when the pass
+    // announces its `count`-th file; `announced` counts the announcements.
+    void stopAtAnnouncement(int count, Flag& flag, std::int8_t value, int& announced)
+    {
+        m_ui.onStatusLine = [count, &flag, value, &announced](const QString& line) {
+            if (line.endsWith(QStringLiteral(" ...")) && ++announced == count) {
+                flag = value;
+            }
+        };
+    }
+
+    // The pass after such a stop: active again, a second later.
+    BackupPassResult passAfterStop()
+    {
+        m_ui.onStatusLine = {};
+        m_run.Status = 1;
+        m_run.Ending = 0;
+        m_clock.advanceSeconds(1);
+        return pass();
+    }
+
     BackupPassResult pass()
     {
         const RunState& run = m_run;

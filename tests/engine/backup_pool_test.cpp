@@ -187,11 +187,7 @@ TEST_P(BackupPoolTest, APauseEndsThePoolPromptlyAndTheNextPassSavesTheRest)
     // first save's record tells what was delivered.
     m_settings.sources[0].Indexed = 0;
     int announced = 0;
-    m_ui.onStatusLine = [&](const QString& line) {
-        if (line.endsWith(QStringLiteral(" ...")) && ++announced == kAnnounced) {
-            m_run.Status = 2;
-        }
-    };
+    stopAtAnnouncement(kAnnounced, m_run.Status, 2, announced);
 
     const BackupPassResult stopped = pass();
 
@@ -214,10 +210,7 @@ TEST_P(BackupPoolTest, APauseEndsThePoolPromptlyAndTheNextPassSavesTheRest)
     EXPECT_TRUE(m_ui.messages().empty());
     expectNothingHalfWritten();
 
-    m_ui.onStatusLine = {};
-    m_run.Status = 1;
-    m_clock.advanceSeconds(1);
-    const BackupPassResult rest = pass();
+    const BackupPassResult rest = passAfterStop();
 
     EXPECT_FALSE(rest.stopped);
     EXPECT_EQ(stopped.newFiles + rest.newFiles, kFiles);

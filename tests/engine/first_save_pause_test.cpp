@@ -44,20 +44,13 @@ TEST_P(FirstSavePauseTest, ThePassAfterAPauseSavesOnlyWhatWasLeft)
         source(QStringLiteral("d%1/file%2.txt").arg(i % 3).arg(i), QByteArray::number(i * 7919));
     }
     int announced = 0;
-    m_ui.onStatusLine = [&](const QString& line) {
-        if (line.endsWith(QStringLiteral(" ...")) && ++announced == kAnnounced) {
-            m_run.Status = 2;
-        }
-    };
+    stopAtAnnouncement(kAnnounced, m_run.Status, 2, announced);
     const BackupPassResult stopped = pass();
     EXPECT_TRUE(stopped.stopped);
     ASSERT_GT(stopped.newFiles, 0);
     ASSERT_LT(stopped.newFiles, kFiles);
 
-    m_ui.onStatusLine = {};
-    m_run.Status = 1;
-    m_clock.advanceSeconds(1);
-    const BackupPassResult rest = pass();
+    const BackupPassResult rest = passAfterStop();
 
     EXPECT_FALSE(rest.stopped);
     EXPECT_EQ(stopped.newFiles + rest.newFiles, kFiles);
