@@ -82,14 +82,11 @@ private:
 
 bool Pass::onlyFolderTargets(const QString& sourceDirTarget) const
 {
-    for (int t = 1; t <= kTargetCount; ++t) {
-        if (m_pass.TargetReady[static_cast<std::size_t>(t)] == 1 &&
-            sourceDirTarget.contains(QString::number(t)) &&
-            m_settings.target(t).TargetType != QStringLiteral("WIN")) {
-            return false; // a remote target keeps its one session
-        }
-    }
-    return true;
+    // A remote target keeps its one session, so its files stay on the pass thread.
+    const QString ready = ReadyTargets(sourceDirTarget, m_pass.TargetReady);
+    return std::all_of(ready.cbegin(), ready.cend(), [this](QChar digit) {
+        return m_settings.target(digit.digitValue()).TargetType == QStringLiteral("WIN");
+    });
 }
 
 bool Pass::anyTargetConfigured() const
